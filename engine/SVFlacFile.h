@@ -1,0 +1,5 @@
+#pragma once
+
+#include "engine/SVFile.h"
+
+SVFile *SVFlacFileOpen(const char *path);

@@ -1,0 +1,1 @@
+// PLACEHOLDER: the FTP server is not written yet.

@@ -1,0 +1,42 @@
+// Helpers shared by the test programs: temporary folders, files, the run loop, the tool.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Points XDG_CONFIG_HOME at a fresh temporary folder so tests never touch real preferences.
+void isolatePreferences();
+
+// A temporary folder removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void writeFile(const std::string &path, const std::string &bytes);
+std::string readFile(const std::string &path);
+
+// Runs the main run loop until `done` holds or `timeoutMs` passes; returns `done()`.
+bool runLoopUntil(const std::function<bool()> &done, int timeoutMs = 5000);
+
+struct ToolResult {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+// Runs sonavel-tool with `args`, feeding `input` on standard input.
+ToolResult runTool(const std::vector<std::string> &args, const std::string &input = "");
+// Runs any program the same way (args[0] is looked up on PATH).
+ToolResult runProgram(const std::vector<std::string> &args, const std::string &input = "");
+
+// Directory of the shared test data (may be absent).
+std::string testDataPath(const std::string &relative);

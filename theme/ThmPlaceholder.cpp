@@ -1,0 +1,1 @@
+// PLACEHOLDER: the interpreter is not written yet.
