@@ -1,0 +1,1 @@
+// PLACEHOLDER: the file utilities are not written yet.

@@ -1,0 +1,1 @@
+// PLACEHOLDER: the player controller is not written yet.
