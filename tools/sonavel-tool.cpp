@@ -23,6 +23,10 @@ const Command kCommands[] = {
     {"theme", "theme FILE", toolTheme},
     {"ftpd", "ftpd [--port N] [--root DIR]", toolFtpd},
     {"render", "render [--output OUT] FILE...", toolRender},
+    {"item", "item [--cover] PATH...", toolItem},
+    {"play", "play [--output OUT] [--loop-track] [--seconds N] ITEM...", toolPlay},
+    {"lrc", "lrc FILE", toolLrc},
+    {"m3u", "m3u FILE", toolM3u},
 };
 
 void printHelp(FILE *out)
