@@ -1,1 +1,0 @@
-// PLACEHOLDER: the file utilities are not written yet.

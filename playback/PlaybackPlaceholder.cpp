@@ -1,1 +1,0 @@
-// PLACEHOLDER: the player controller is not written yet.
