@@ -1,5 +1,73 @@
+// sonavel-tool cue and text: what the cue-sheet parser and the text decoder make of input.
+#include <QByteArray>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "metadata/CharacterEncoding.h"
+#include "metadata/CueSheet.h"
+#include "tools/Json.h"
 #include "tools/ToolCommands.h"
 
-// PLACEHOLDER until the metadata commands are written.
-int toolCue(int, char **) { return toolUsage("cue FILE"); }
-int toolText(int, char **) { return toolUsage("text"); }
+namespace {
+
+std::string jsonNumber(float value)
+{
+    if (!std::isfinite(value))
+        return "null";
+    char buf[64];
+    auto result = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, result.ptr);
+}
+
+std::string cueJson(const CueSheet *sheet)
+{
+    std::string tracks;
+    for (int32_t k = 0; k < sheet->trackCount; k++) {
+        const CueTrack &t = sheet->tracks[k];
+        if (k > 0)
+            tracks += ", ";
+        tracks += "{\"start\": " + jsonNumber(t.start) + ", \"duration\": " +
+                  jsonNumber(t.duration) + ", \"title\": " + jsonText(t.title) +
+                  ", \"performer\": " + jsonText(t.performer) + "}";
+    }
+    return "{\"trackCount\": " + std::to_string(sheet->trackCount) +
+           ", \"performer\": " + jsonText(sheet->performer) +
+           ", \"title\": " + jsonText(sheet->title) + ", \"tracks\": [" + tracks + "]}";
+}
+
+}  // namespace
+
+// cue FILE: the sheet as JSON, texts as raw bytes (a string when valid UTF-8, else hex).
+int toolCue(int argc, char **argv)
+{
+    if (argc != 1)
+        return toolUsage("cue FILE");
+    CueSheet *sheet = CueSheetLoad(argv[0]);
+    if (!sheet) {
+        fprintf(stderr, "sonavel-tool: cannot read cue sheet '%s'\n", argv[0]);
+        return 1;
+    }
+    std::string json = cueJson(sheet);
+    CueSheetFree(sheet);
+    printf("%s\n", json.c_str());
+    return 0;
+}
+
+// text: standard input up to its first NUL, decoded with the stored PreferedEnc, written
+// out as UTF-8 with nothing added.
+int toolText(int argc, char **)
+{
+    if (argc != 0)
+        return toolUsage("text  (bytes on standard input)");
+    QByteArray bytes;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, stdin)) > 0)
+        bytes.append(buffer, qsizetype(n));
+    QByteArray utf8 = CharacterEncoding::parseCString(bytes.constData()).toUtf8();
+    fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
+    return 0;
+}

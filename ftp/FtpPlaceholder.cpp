@@ -1,1 +1,0 @@
-// PLACEHOLDER: the FTP server is not written yet.

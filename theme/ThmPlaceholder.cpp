@@ -1,1 +1,0 @@
-// PLACEHOLDER: the interpreter is not written yet.
