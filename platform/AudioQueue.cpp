@@ -22,6 +22,15 @@
 #include "platform/PacketDecoder.h"
 #include "platform/RunLoop.h"
 
+// TEMPORARY until platform/PacketDecoder.cpp is in the tree: weak references let everything
+// else link; a compressed queue plays silence while the decoder is missing.
+SVPacketDecoder *SVPacketDecoderCreate(const AudioStreamBasicDescription *, const void *, uint32_t) __attribute__((weak));
+void SVPacketDecoderSetTrim(SVPacketDecoder *, int64_t, int64_t) __attribute__((weak));
+bool SVPacketDecoderDecode(SVPacketDecoder *, const void *, uint32_t, const AudioStreamPacketDescription *, uint32_t,
+                           std::vector<uint8_t> &) __attribute__((weak));
+void SVPacketDecoderDrain(SVPacketDecoder *, std::vector<uint8_t> &) __attribute__((weak));
+void SVPacketDecoderFree(SVPacketDecoder *) __attribute__((weak));
+
 namespace {
 
 constexpr int64_t kUnityGain = 65536;  // volumes are applied as Q16 gains
@@ -319,7 +328,8 @@ void sinkMain(std::shared_ptr<QueueCore> core)
                 }
                 if (!decoderTried) {
                     decoderTried = true;
-                    decoder = SVPacketDecoderCreate(&core->format, core->cookie.data(), uint32_t(core->cookie.size()));
+                    if (SVPacketDecoderCreate)
+                        decoder = SVPacketDecoderCreate(&core->format, core->cookie.data(), uint32_t(core->cookie.size()));
                     if (decoder)
                         SVPacketDecoderSetTrim(decoder, core->trimSkip, core->trimKeep);
                     else
@@ -388,7 +398,8 @@ void sinkMain(std::shared_ptr<QueueCore> core)
     if (drop)
         AudioSinkDrop(sink);
     AudioSinkClose(sink);
-    SVPacketDecoderFree(decoder);
+    if (decoder)
+        SVPacketDecoderFree(decoder);
     markDone(core.get());
 }
 
