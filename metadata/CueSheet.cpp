@@ -136,15 +136,18 @@ CueSheet *CueSheetLoad(const char *path)
     if (!f)
         return nullptr;
     struct stat st;
-    if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {  // fopen opens folders too
-        fclose(f);
-        return nullptr;
-    }
+    CueSheet *sheet = nullptr;
+    if (fstat(fileno(f), &st) == 0 && !S_ISDIR(st.st_mode))  // fopen opens folders too
+        sheet = CueSheetLoadStream(f);
+    fclose(f);
+    return sheet;
+}
+
+CueSheet *CueSheetLoadStream(FILE *f)
+{
     CueSheet *sheet = static_cast<CueSheet *>(calloc(1, sizeof(CueSheet)));
-    if (!sheet) {
-        fclose(f);
+    if (!sheet)
         return nullptr;
-    }
     char line[kLineBuffer];
     const char *capture;
     size_t length;
@@ -165,7 +168,6 @@ CueSheet *CueSheetLoad(const char *path)
     if (sheet->trackCount > 0) {
         sheet->tracks = static_cast<CueTrack *>(calloc(size_t(sheet->trackCount), sizeof(CueTrack)));
         if (!sheet->tracks) {
-            fclose(f);
             CueSheetFree(sheet);
             return nullptr;
         }
@@ -203,7 +205,6 @@ CueSheet *CueSheetLoad(const char *path)
 
     for (int32_t k = 0; k + 1 < sheet->trackCount; k++)
         sheet->tracks[k].duration = sheet->tracks[k + 1].start - sheet->tracks[k].start;
-    fclose(f);
     return sheet;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 struct CueTrack {
     float start;      // seconds from the start of the audio file, whole seconds
@@ -22,4 +23,6 @@ struct CueSheet {
 
 // Null when the file cannot be opened (or the track array cannot be allocated).
 CueSheet *CueSheetLoad(const char *path);
+// The same over an open, rewindable stream, which stays open (tests and fuzzing).
+CueSheet *CueSheetLoadStream(FILE *f);
 void CueSheetFree(CueSheet *sheet);
