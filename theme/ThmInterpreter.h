@@ -13,7 +13,7 @@ enum {
     ThmMaxEvalDepth = 4000,
     // Applications in one load: the language has no conditionals, so a procedure that
     // calls itself never stops, and a few calling each other several times blow up.
-    ThmMaxApplications = 100000,
+    ThmMaxApplications = 10000,
 };
 
 struct ThmInterpreter {
