@@ -1,0 +1,132 @@
+// One FTP client on one control connection: splits what arrives into command lines, runs
+// them through the server's command table, answers, keeps the client's directory inside the
+// root, opens data connections (passive and active) and moves files over them.
+// There is no authentication: any user and password are accepted.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <optional>
+#include <memory>
+
+#include "ftp/AsyncSocket.h"
+
+class FtpDataConnection;
+class FtpServer;
+
+// Main thread only; every callback and handler runs on the main run loop.
+class FtpConnection : public AsyncSocketDelegate, public std::enable_shared_from_this<FtpConnection> {
+public:
+    enum TransferMode { Passive = 0, ExtendedPassive = 1, Active = 2, LongActive = 3, ExtendedActive = 4 };
+
+    // Greets the client on `socket` and starts reading commands.
+    static std::shared_ptr<FtpConnection> create(std::shared_ptr<AsyncSocket> socket, FtpServer *server);
+    ~FtpConnection();
+
+    // One reply line; CR LF is added.
+    void sendMessage(const QString &message);
+    // A listing, normalised to composed form and encoded for the client.
+    void sendDataString(const QString &text);
+
+    // From the data connection.
+    void didOpenDataConnection();
+    void didReceiveDataRead();
+    void didReceiveDataWritten();
+    // The data connection closed at the end of its stream (`error` null) or on an error.
+    void didFinishReading(const AsyncSocketError *error);
+
+    TransferMode transferMode() const { return transferMode_; }
+    const QString &currentDir() const { return currentDir_; }
+    const QString &currentFile() const { return currentFile_; }
+    const QString &rnfrFilename() const { return rnfrFilename_; }
+    const AsyncSocket *connectionSocket() const { return connectionSocket_.get(); }
+
+    // Command handlers, one per row of the server's table; `arguments` holds the command word
+    // and, when the line had one, the rest of the line.
+    void doQuit(const QStringList &arguments);
+    void doList(const QStringList &arguments);
+    void doStat(const QStringList &arguments);
+    void doFeat(const QStringList &arguments);
+    void doUser(const QStringList &arguments);
+    void doPass(const QStringList &arguments);
+    void doPwd(const QStringList &arguments);
+    void doCwd(const QStringList &arguments);
+    void doNoop(const QStringList &arguments);
+    void doSyst(const QStringList &arguments);
+    void doPasv(const QStringList &arguments);
+    void doEpsv(const QStringList &arguments);
+    void doPort(const QStringList &arguments);
+    void doLprt(const QStringList &arguments);
+    void doEprt(const QStringList &arguments);
+    void doOpts(const QStringList &arguments);
+    void doType(const QStringList &arguments);
+    void doStor(const QStringList &arguments);
+    void doRetr(const QStringList &arguments);
+    void doDele(const QStringList &arguments);
+    void doMlst(const QStringList &arguments);
+    void doSize(const QStringList &arguments);
+    void doMkdir(const QStringList &arguments);
+    void doCdUp(const QStringList &arguments);
+    void doRnfr(const QStringList &arguments);
+    void doRnto(const QStringList &arguments);
+
+    void onSocketDidReadData(AsyncSocket *, QByteArrayView data, long tag) override;
+    void onSocketDidAcceptNewSocket(AsyncSocket *, std::shared_ptr<AsyncSocket> newSocket) override;
+    void onSocketDidDisconnect(AsyncSocket *) override;
+
+    struct Token {};
+    FtpConnection(Token, std::shared_ptr<AsyncSocket> socket, FtpServer *server);
+
+private:
+    // Bytes produced for the data connection: a listing, or a file read piece by piece (never
+    // mapped: a file that shrinks meanwhile would fault the whole program).
+    struct Outgoing {
+        QByteArray bytes;
+        int fd = -1;
+        qint64 size = 0;  // the file's size when the transfer began
+        qint64 sent = 0;  // bytes handed to the data connection
+        int inFlight = 0;
+        bool atEnd = false;
+        bool readFailed = false;
+        Outgoing() = default;
+        Outgoing(Outgoing &&other) noexcept;
+        Outgoing &operator=(Outgoing &&) = delete;
+        ~Outgoing();
+        bool started() const { return sent > 0 || inFlight > 0 || atEnd; }
+        QByteArray nextPiece();
+    };
+
+    void processLine(const QByteArray &line);
+    void processCommand();
+    QString fileNameFromArgs(const QStringList &arguments) const;
+    std::optional<QString> resolve(const QString &name, bool entry) const;
+    bool changedCurrentDirectoryTo(const QString &name);
+    bool dataChannelReady() const;
+    void openDataSocket(quint16 port);
+    void discardDataConnection();
+    void pump();
+    void finishUpload(const char *reply);
+    void abortTransfers();
+    void replyMissingArgument();
+
+    std::shared_ptr<AsyncSocket> connectionSocket_;
+    FtpServer *server_;  // not owned; it owns this object
+    std::shared_ptr<AsyncSocket> dataSocket_;
+    std::shared_ptr<FtpDataConnection> dataConnection_;
+    QStringList msgComponents_;
+    quint16 dataPort_ = 2001;
+    TransferMode transferMode_ = Passive;
+    std::deque<Outgoing> queuedData_;
+    QString currentUser_;
+    QString currentDir_;
+    QString currentFile_;
+    int currentFileHandle_ = -1;
+    bool uploadFailed_ = false;
+    QString rnfrFilename_;
+    QByteArray lineBuffer_;
+    bool discardingLine_ = false;
+    bool quitting_ = false;
+};
