@@ -1,0 +1,441 @@
+// The FLAC reader on files made by libFLAC's encoder and by the flac program: formats,
+// comments, pictures, read sizes, sample-accurate seeking and damaged STREAMINFO.
+#include <gtest/gtest.h>
+
+#include <FLAC/metadata.h>
+#include <FLAC/stream_encoder.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "RiffFixtures.h"
+#include "TestSupport.h"
+#include "engine/SVFile.h"
+
+using namespace fixture;
+
+namespace {
+
+struct FlacSource {
+    unsigned channels = 2;
+    unsigned bits = 16;
+    unsigned rate = 44100;
+    unsigned blockSize = 4096;
+    uint64_t frames = 44100;
+    std::vector<std::string> comments;
+    std::vector<std::pair<FLAC__StreamMetadata_Picture_Type, std::string>> pictures;
+};
+
+// Channel 0 is a ramp whose value names its frame (7 is odd, so n -> 7n is one-to-one modulo
+// 2^bits); the other channels are noise.
+std::vector<FLAC__int32> sourceSamples(const FlacSource &s)
+{
+    std::vector<FLAC__int32> out(s.frames * s.channels);
+    const int64_t range = int64_t(1) << s.bits;
+    uint32_t x = 12345;
+    for (uint64_t n = 0; n < s.frames; n++) {
+        for (unsigned c = 0; c < s.channels; c++) {
+            x = x * 1103515245u + 12345;
+            int64_t v = c == 0 ? int64_t((n * 7) % uint64_t(range)) : int64_t(x >> 8) % range;
+            out[n * s.channels + c] = FLAC__int32(v - range / 2);
+        }
+    }
+    return out;
+}
+
+// Interleaved little-endian bytes of the samples, bits / 8 bytes each.
+std::string pcmBytes(const std::vector<FLAC__int32> &samples, unsigned bits, size_t from = 0)
+{
+    std::string out;
+    for (size_t i = from; i < samples.size(); i++)
+        for (unsigned b = 0; b < bits / 8; b++)
+            out += char(samples[i] >> (8 * b));
+    return out;
+}
+
+void encodeFlac(const std::string &path, const FlacSource &s,
+                const std::vector<FLAC__int32> &samples)
+{
+    FLAC__StreamEncoder *e = FLAC__stream_encoder_new();
+    FLAC__stream_encoder_set_channels(e, s.channels);
+    FLAC__stream_encoder_set_bits_per_sample(e, s.bits);
+    FLAC__stream_encoder_set_sample_rate(e, s.rate);
+    FLAC__stream_encoder_set_blocksize(e, s.blockSize);
+    FLAC__stream_encoder_set_total_samples_estimate(e, s.frames);
+    std::vector<FLAC__StreamMetadata *> blocks;
+    if (!s.comments.empty()) {
+        FLAC__StreamMetadata *vc = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
+        for (const std::string &c : s.comments) {
+            FLAC__StreamMetadata_VorbisComment_Entry entry;
+            entry.length = FLAC__uint32(c.size());
+            entry.entry = (FLAC__byte *)c.data();
+            FLAC__metadata_object_vorbiscomment_append_comment(vc, entry, true);
+        }
+        blocks.push_back(vc);
+    }
+    for (const auto &[type, data] : s.pictures) {
+        FLAC__StreamMetadata *pic = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PICTURE);
+        pic->data.picture.type = type;
+        FLAC__metadata_object_picture_set_mime_type(pic, (char *)"image/png", true);
+        FLAC__metadata_object_picture_set_data(pic, (FLAC__byte *)data.data(),
+                                               FLAC__uint32(data.size()), true);
+        blocks.push_back(pic);
+    }
+    if (!blocks.empty())
+        FLAC__stream_encoder_set_metadata(e, blocks.data(), unsigned(blocks.size()));
+    ASSERT_EQ(FLAC__stream_encoder_init_file(e, path.c_str(), nullptr, nullptr),
+              FLAC__STREAM_ENCODER_INIT_STATUS_OK);
+    ASSERT_TRUE(FLAC__stream_encoder_process_interleaved(e, samples.data(), unsigned(s.frames)));
+    ASSERT_TRUE(FLAC__stream_encoder_finish(e));
+    FLAC__stream_encoder_delete(e);
+    for (FLAC__StreamMetadata *b : blocks)
+        FLAC__metadata_object_delete(b);
+}
+
+// What the flac program decodes the file to, as raw little-endian signed samples.
+std::string flacProgramDecode(const std::string &path)
+{
+    ToolResult r = runProgram({"flac", "-s", "-d", "-c", "--force-raw-format", "--endian=little",
+                               "--sign=signed", path});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
+}
+
+TEST(FlacReader, OpensSixteenAndTwentyFourBitStereoOnly)
+{
+    struct Row {
+        const char *name;
+        unsigned channels;
+        unsigned bits;
+        const char *failure;  // null: opens
+    } rows[] = {
+        {"16-bit stereo", 2, 16, nullptr},
+        {"24-bit stereo", 2, 24, nullptr},
+        {"mono", 1, 16, "f->num_channels == 2"},
+        {"six channels", 6, 24, "f->num_channels == 2"},
+        {"8-bit", 2, 8, "f->bits_per_sample == 16 || f->bits_per_sample == 24"},
+        {"20-bit", 2, 20, "f->bits_per_sample == 16 || f->bits_per_sample == 24"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        FlacSource s;
+        s.channels = row.channels;
+        s.bits = row.bits;
+        std::vector<FLAC__int32> samples = sourceSamples(s);
+        encodeFlac(dir.file("a.flac"), s, samples);
+        StderrCapture err;
+        SVFile *f = SVFileOpen(dir.file("a.flac").c_str());
+        if (row.failure) {
+            EXPECT_EQ(f, nullptr);
+            EXPECT_EQ(err.lines(), failed("SVFlacFile", row.failure));
+            continue;
+        }
+        EXPECT_EQ(err.lines(), "");
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->type, SVFileTypeFlac);
+        EXPECT_EQ(f->num_channels, 2u);
+        EXPECT_EQ(f->bits_per_sample, row.bits);
+        EXPECT_EQ(f->sample_rate, 44100u);
+        EXPECT_EQ(f->block_size, 4096u * 8);
+        EXPECT_EQ(f->big_endian, 0);
+        EXPECT_EQ(f->duration, 1.0);
+        std::string pcm = readAll(f, 65536);
+        EXPECT_TRUE(pcm == pcmBytes(samples, row.bits)) << "our PCM differs from the source";
+        EXPECT_TRUE(pcm == flacProgramDecode(dir.file("a.flac"))) << "flac decodes otherwise";
+        EXPECT_DOUBLE_EQ(SVFileTell(f), 1.0);
+        SVFileClose(f);
+    }
+}
+
+TEST(FlacReader, FilesOfTheFlacProgramReadAsTheirWavData)
+{
+    const struct Row {
+        const char *name;
+        unsigned bits;
+        unsigned rate;
+        const char *level;
+    } rows[] = {
+        {"16-bit 44.1 kHz, fastest", 16, 44100, "-0"},
+        {"16-bit 48 kHz, best", 16, 48000, "-8"},
+        {"24-bit 96 kHz, default", 24, 96000, "-5"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        std::string data = pattern(size_t(row.rate) / 2 * 2 * row.bits / 8, row.bits);
+        writeFile(dir.file("in.wav"), wavFile(fmtChunk(2, row.rate, uint16_t(row.bits)) +
+                                              wavChunk("data", data)));
+        ToolResult r = runProgram({"flac", "-s", row.level, "-o", dir.file("in.flac"),
+                                   dir.file("in.wav")});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        SVFile *f = SVFileOpen(dir.file("in.flac").c_str());
+        ASSERT_NE(f, nullptr);
+        EXPECT_TRUE(readAll(f, int32_t(f->block_size) * 3) == data);
+        SVFileClose(f);
+    }
+}
+
+TEST(FlacReader, CommentRules)
+{
+    const std::string cue = "FILE \"a.flac\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    struct Row {
+        const char *name;
+        std::vector<std::string> comments;
+        const char *title;
+        const char *artist;
+        const char *album;
+        const char *genre;
+        const char *cuesheet;
+        int32_t track;
+        int32_t year;
+    } rows[] = {
+        {"all fields", {"TITLE=t", "ARTIST=a", "ALBUM=b", "GENRE=g", "TRACKNUMBER=4", "YEAR=1999"},
+         "t", "a", "b", "g", nullptr, 4, 1999},
+        {"first title wins", {"title=A", "TITLE=B"}, "A", nullptr, nullptr, nullptr, nullptr, 0, 0},
+        {"last track number wins", {"TRACKNUMBER=2", "tracknumber=9"},
+         nullptr, nullptr, nullptr, nullptr, nullptr, 9, 0},
+        {"track of a total", {"TRACKNUMBER=3/12"}, nullptr, nullptr, nullptr, nullptr, nullptr, 3, 0},
+        {"year with leading blank and a date", {"YEAR= 2004-05-06"},
+         nullptr, nullptr, nullptr, nullptr, nullptr, 0, 2004},
+        {"no number", {"TRACKNUMBER=x1"}, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0},
+        {"embedded cue sheet", {"CUESHEET=" + cue}, nullptr, nullptr, nullptr, nullptr,
+         cue.c_str(), 0, 0},
+        {"names must match whole", {"TITLES=x", "TIT=y", "DATE=2001"},
+         nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0},
+        {"entry without equals sign is skipped", {"TITLE", "TITLE=later"},
+         "later", nullptr, nullptr, nullptr, nullptr, 0, 0},
+        {"empty value is a value", {"ARTIST=", "ARTIST=second"}, nullptr, "", nullptr, nullptr,
+         nullptr, 0, 0},
+        {"UTF-8 kept as it is", {"ALBUM=Caf\xc3\xa9"}, nullptr, nullptr, "Caf\xc3\xa9", nullptr,
+         nullptr, 0, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        FlacSource s;
+        s.frames = 4096;
+        s.comments = row.comments;
+        encodeFlac(dir.file("a.flac"), s, sourceSamples(s));
+        SVFile *f = SVFileOpen(dir.file("a.flac").c_str());
+        ASSERT_NE(f, nullptr);
+        auto text = [](const char *v) { return std::string(v ? v : "(null)"); };
+        EXPECT_EQ(text(f->tag.title), text(row.title));
+        EXPECT_EQ(text(f->tag.artist), text(row.artist));
+        EXPECT_EQ(text(f->tag.album), text(row.album));
+        EXPECT_EQ(text(f->tag.genre), text(row.genre));
+        EXPECT_EQ(text(f->tag.cuesheet), text(row.cuesheet));
+        EXPECT_EQ(f->tag.track, row.track);
+        EXPECT_EQ(f->tag.year, row.year);
+        EXPECT_EQ(f->tag.comment, nullptr);
+        SVFileClose(f);
+    }
+}
+
+TEST(FlacReader, OnlyAFrontCoverBecomesThePicture)
+{
+    const std::string front = "\x89PNG front" + pattern(300, 3);
+    const std::string later = "\x89PNG later" + pattern(100, 4);
+    const std::string back = "\x89PNG back" + pattern(200, 5);
+    struct Row {
+        const char *name;
+        std::vector<std::pair<FLAC__StreamMetadata_Picture_Type, std::string>> pictures;
+        std::string expected;
+    } rows[] = {
+        {"front cover", {{FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER, front}}, front},
+        {"back cover only", {{FLAC__STREAM_METADATA_PICTURE_TYPE_BACK_COVER, back}}, ""},
+        {"back then front", {{FLAC__STREAM_METADATA_PICTURE_TYPE_BACK_COVER, back},
+                             {FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER, front}}, front},
+        {"a later front cover replaces", {{FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER, front},
+                                          {FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER, later}},
+         later},
+        {"file icon", {{FLAC__STREAM_METADATA_PICTURE_TYPE_OTHER, front}}, ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        FlacSource s;
+        s.frames = 4096;
+        s.pictures = row.pictures;
+        encodeFlac(dir.file("a.flac"), s, sourceSamples(s));
+        SVFile *f = SVFileOpen(dir.file("a.flac").c_str());
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(std::string(reinterpret_cast<char *>(f->tag.picture), size_t(f->tag.picture_size)),
+                  row.expected);
+        EXPECT_EQ(f->tag.picture == nullptr, row.expected.empty());
+        SVFileClose(f);
+    }
+}
+
+TEST(FlacReader, ReadsWholeFramesThatFit)
+{
+    TempDir dir;
+    FlacSource s;
+    std::vector<FLAC__int32> samples = sourceSamples(s);
+    encodeFlac(dir.file("a.flac"), s, samples);
+    const std::string pcm = pcmBytes(samples, 16);
+    SVFile *f = SVFileOpen(dir.file("a.flac").c_str());
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->block_size, 32768u);
+
+    std::string buf(65536, '\0');
+    // Less than one maximal frame of room: nothing is decoded.
+    EXPECT_EQ(SVFileRead(f, buf.data(), 32767), 0);
+    EXPECT_EQ(SVFileTell(f), 0.0);
+    // Three frames of 16,384 bytes leave 16,384 bytes, less than a maximal frame.
+    ASSERT_EQ(SVFileRead(f, buf.data(), 65536), 49152);
+    EXPECT_TRUE(buf.substr(0, 49152) == pcm.substr(0, 49152));
+    SVFileClose(f);
+
+    // However the stream is cut into reads, it comes out whole and in order.
+    for (int32_t chunk : {32768, 40000, 100000, 1 << 20}) {
+        SCOPED_TRACE(chunk);
+        f = SVFileOpen(dir.file("a.flac").c_str());
+        ASSERT_NE(f, nullptr);
+        EXPECT_TRUE(readAll(f, chunk) == pcm);
+        SVFileClose(f);
+    }
+}
+
+TEST(FlacReader, SeekThenReadStartsAtTheTargetFrame)
+{
+    struct Row {
+        const char *name;
+        unsigned bits;
+        double seconds;
+        uint64_t frame;  // where the target lies: duration 4 s, 176,400 frames
+    } rows[] = {
+        {"start", 16, 0.0, 0},
+        {"inside the first frame", 16, 0.0625, 2756},
+        {"inside a later frame", 16, 1.5, 66150},
+        {"24-bit inside a frame", 24, 2.75, 121275},
+        {"last frame", 16, 3.9990234375, 176356},
+        {"before the start", 16, -3.0, 0},
+        {"the end", 16, 4.0, 176400},
+        {"beyond the end", 24, 100.0, 176400},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        FlacSource s;
+        s.bits = row.bits;
+        s.frames = 176400;
+        std::vector<FLAC__int32> samples = sourceSamples(s);
+        encodeFlac(dir.file("a.flac"), s, samples);
+        SVFile *f = SVFileOpen(dir.file("a.flac").c_str());
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(f->duration, 4.0);
+        // Read a little first, so the seek leaves a decoder in mid-stream.
+        std::string buf(65536, '\0');
+        ASSERT_GT(SVFileRead(f, buf.data(), 65536), 0);
+
+        SVFileSeek(f, row.seconds);
+        EXPECT_NEAR(SVFileTell(f), double(row.frame) / 44100, 1e-6);
+        std::string rest = readAll(f, 65536);
+        EXPECT_TRUE(rest == pcmBytes(samples, row.bits, row.frame * 2))
+            << "read " << rest.size() << " bytes after the seek";
+        // The end is a place to come back from.
+        SVFileSeek(f, 0.0);
+        EXPECT_TRUE(readAll(f, 65536) == pcmBytes(samples, row.bits));
+        SVFileClose(f);
+    }
+}
+
+// Byte offsets inside STREAMINFO, which follows "fLaC" and a 4-byte block header.
+constexpr size_t kMaxBlockSizeAt = 10;
+constexpr size_t kTotalSamplesAt = 21;  // low 4 bits of this byte and the next four bytes
+
+TEST(FlacReader, DamagedStreamInfoStillPlaysEverything)
+{
+    struct Row {
+        const char *name;
+        void (*patch)(std::string &bytes);
+        uint32_t blockSize;
+        double duration;
+    } rows[] = {
+        {"unknown total length",
+         [](std::string &b) {
+             b[kTotalSamplesAt] = char(b[kTotalSamplesAt] & 0xF0);
+             for (size_t i = 1; i <= 4; i++)
+                 b[kTotalSamplesAt + i] = 0;
+         },
+         32768, 0.0},
+        {"zero maximum block size",
+         [](std::string &b) { b[kMaxBlockSizeAt] = b[kMaxBlockSizeAt + 1] = 0; },
+         65535 * 8, 1.0},
+        {"frames larger than the stated maximum",
+         [](std::string &b) {
+             b[kMaxBlockSizeAt] = 0x04;  // 1,024 while the frames hold 4,096
+             b[kMaxBlockSizeAt + 1] = 0;
+         },
+         1024 * 8, 1.0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        FlacSource s;
+        std::vector<FLAC__int32> samples = sourceSamples(s);
+        encodeFlac(dir.file("a.flac"), s, samples);
+        std::string bytes = readFile(dir.file("a.flac"));
+        row.patch(bytes);
+        writeFile(dir.file("a.flac"), bytes);
+
+        SVFile *f = SVFileOpen(dir.file("a.flac").c_str());
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->block_size, row.blockSize);
+        EXPECT_EQ(f->duration, row.duration);
+        EXPECT_TRUE(readAll(f, int32_t(f->block_size) * 2) == pcmBytes(samples, 16));
+        EXPECT_NEAR(SVFileTell(f), 1.0, 1e-6);
+        SVFileSeek(f, 0.0);
+        EXPECT_TRUE(readAll(f, int32_t(f->block_size) * 2) == pcmBytes(samples, 16));
+        SVFileClose(f);
+    }
+}
+
+TEST(FlacReader, BrokenFilesFailOrEndWithoutHanging)
+{
+    TempDir dir;
+    FlacSource s;
+    std::vector<FLAC__int32> samples = sourceSamples(s);
+    encodeFlac(dir.file("good.flac"), s, samples);
+    const std::string good = readFile(dir.file("good.flac"));
+    const std::string pcm = pcmBytes(samples, 16);
+
+    struct Row {
+        const char *name;
+        std::string bytes;
+        const char *failure;   // null: opens
+    } rows[] = {
+        {"empty file", "", "FLAC__stream_decoder_process_until_end_of_metadata(ff->decoder)"},
+        {"not FLAC", wavFile(fmtChunk(2, 44100, 16) + wavChunk("data", pattern(400))),
+         "FLAC__stream_decoder_process_until_end_of_metadata(ff->decoder)"},
+        {"cut inside the audio", good.substr(0, good.size() / 2), nullptr},
+        {"garbage in the middle of the audio",
+         good.substr(0, good.size() / 2) + pattern(5000, 9) + good.substr(good.size() / 2 + 5000),
+         nullptr},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        writeFile(dir.file("bad.flac"), row.bytes);
+        StderrCapture err;
+        SVFile *f = SVFileOpen(dir.file("bad.flac").c_str());
+        if (row.failure) {
+            EXPECT_EQ(f, nullptr);
+            EXPECT_EQ(err.lines(), failed("SVFlacFile", row.failure));
+            continue;
+        }
+        ASSERT_NE(f, nullptr);
+        std::string out = readAll(f, 65536);
+        // The frames before the damage come out; libFLAC drops or silences damaged ones.
+        EXPECT_LE(out.size(), pcm.size());
+        EXPECT_FALSE(out == pcm);
+        EXPECT_TRUE(out.substr(0, 4096 * 4) == pcm.substr(0, 4096 * 4));
+        SVFileClose(f);
+    }
+    StderrCapture err;
+    EXPECT_EQ(SVFileOpen(dir.file("missing.flac").c_str()), nullptr);
+    EXPECT_EQ(err.lines(), failed("SVFlacFile", "ff->fp != NULL"));
+}
+
+}  // namespace
