@@ -8,6 +8,13 @@
 #include "engine/SVCoreAudioFile.h"
 #include "platform/AudioQueue.h"
 
+// TEMPORARY until the platform reader is in the tree: weak references keep the engine
+// linkable; without the reader no platform-reader file can exist to reach these calls.
+int32_t SVCoreAudioFileRead(SVFile *, void *, int32_t, AudioStreamPacketDescription **, uint32_t *) __attribute__((weak));
+const AudioStreamBasicDescription *SVCoreAudioFileFormat(SVFile *) __attribute__((weak));
+std::vector<uint8_t> SVCoreAudioFileMagicCookie(SVFile *) __attribute__((weak));
+void SVCoreAudioFileTrim(SVFile *, int64_t *, int64_t *) __attribute__((weak));
+
 namespace {
 
 constexpr int kBufferCount = 3;
@@ -122,6 +129,11 @@ void player_fill_buffer(void *user_data, AudioQueue *queue, AudioQueueBuffer *bu
         player_fire(player, SVEventEnded);
         return;
     }
+    if (player->status == SVStatusEnded) {
+        // A file queued after the end was seen: the stream goes on in the same queue.
+        player->status = SVStatusPlaying;
+        player_fire(player, SVEventPlaying);
+    }
     buffer->mAudioDataByteSize = uint32_t(total);
     int32_t err = AudioQueueEnqueueBuffer(queue, buffer, descriptions ? packets : 0, descriptions);
     free(descriptions);
@@ -225,6 +237,9 @@ void player_start(SVPlayer *player)
                 if (AudioQueueAllocateBuffer(queue, buffer_size, &buffer) != kAudioQueueNoErr)
                     break;
                 player_fill_buffer(player, queue, buffer);
+                // An event handler started another queue meanwhile; that one is current now.
+                if (player->queue != queue)
+                    return;
             }
             AudioQueueAddPropertyListener(queue, kAudioQueueProperty_IsRunning, player_on_running_changed, player);
         }

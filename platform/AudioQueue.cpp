@@ -72,6 +72,9 @@ struct QueueCore {
     bool started = false;
     bool paused = false;
     bool stopWhenDrained = false;
+    // Buffers handed back whose callback has not run yet: the owner may still enqueue them,
+    // so a stop after draining waits for them.
+    int withOwner = 0;
     bool disposed = false;
     bool finishPlaying = false;  // disposed, but plays out what is enqueued first
     float volume = 1.0f;
@@ -295,7 +298,8 @@ void sinkMain(std::shared_ptr<QueueCore> core)
 
         if (!haveCurrent) {
             if (core->pending.empty()) {
-                if (!core->stopWhenDrained && !core->disposed) {
+                const bool ownerMayRefill = core->withOwner > 0 && !core->disposed;
+                if ((!core->stopWhenDrained && !core->disposed) || ownerMayRefill) {
                     core->wake.wait(lock);
                     continue;
                 }
@@ -384,10 +388,16 @@ void sinkMain(std::shared_ptr<QueueCore> core)
             haveCurrent = false;
             if (current) {
                 current->enqueued = false;
+                ++core->withOwner;
                 lock.unlock();
                 postToOwner([core, current] {
                     if (!core->ownerGone && core->callback)
                         core->callback(core->userData, core->handle, current);
+                    {
+                        std::lock_guard<std::mutex> lock(core->mutex);
+                        --core->withOwner;
+                    }
+                    core->wake.notify_all();
                 });
                 lock.lock();
             }

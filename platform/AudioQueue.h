@@ -64,7 +64,8 @@ int32_t AudioQueuePause(AudioQueue *queue);
 // Frames a decoder still holds are played after the buffers enqueued so far.
 int32_t AudioQueueFlush(AudioQueue *queue);
 // Immediate: drops what is enqueued (no callbacks for it). Otherwise the queue stops once
-// everything enqueued has been played, and tells the listener.
+// everything enqueued has been played and the owner's callbacks have run without enqueueing
+// more, and tells the listener.
 int32_t AudioQueueStop(AudioQueue *queue, bool immediate);
 
 // 0..1, applied in software; exactly 1.0 leaves the samples untouched.

@@ -131,42 +131,28 @@ bool writeAll(int fd, const uint8_t *data, size_t size)
     return true;
 }
 
-// Microsoft's rule: more than two channels or more than 16 bits need the extensible format.
+// Plain PCM format chunks for every layout: what WAV readers (ours included) accept most widely.
 bool wavOpen(WavFile *wav, const std::string &path, const AudioSinkFormat &f)
 {
-    static const uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                         0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    static const uint32_t kChannelMasks[9] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
     wav->fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (wav->fd < 0)
         return false;
-    bool extensible = f.channels > 2 || f.bytesPerSample > 2;
-    uint32_t fmtSize = extensible ? 40 : 16;
-    uint8_t h[68] = {};
-    uint32_t blockAlign = f.channels * f.bytesPerSample;
+    uint8_t h[44] = {};
+    const uint32_t blockAlign = f.channels * f.bytesPerSample;
     memcpy(h, "RIFF", 4);
+    putLE(h + 4, 36, 4);
     memcpy(h + 8, "WAVE", 4);
     memcpy(h + 12, "fmt ", 4);
-    putLE(h + 16, fmtSize, 4);
-    putLE(h + 20, extensible ? 0xFFFE : 1, 2);
+    putLE(h + 16, 16, 4);
+    putLE(h + 20, 1, 2);
     putLE(h + 22, f.channels, 2);
     putLE(h + 24, f.sampleRate, 4);
     putLE(h + 28, uint64_t(f.sampleRate) * blockAlign, 4);
     putLE(h + 32, blockAlign, 2);
     putLE(h + 34, f.bytesPerSample * 8, 2);
-    uint32_t at = 36;
-    if (extensible) {
-        putLE(h + 36, 22, 2);
-        putLE(h + 38, f.bytesPerSample * 8, 2);
-        putLE(h + 40, f.channels < 9 ? kChannelMasks[f.channels] : 0, 4);
-        memcpy(h + 44, kPcmGuid, 16);
-        at = 60;
-    }
-    memcpy(h + at, "data", 4);
-    wav->dataSizeOffset = at + 4;
-    uint32_t headerSize = at + 8;
-    putLE(h + 4, headerSize - 8, 4);
-    if (!writeAll(wav->fd, h, headerSize)) {
+    memcpy(h + 36, "data", 4);
+    wav->dataSizeOffset = 40;
+    if (!writeAll(wav->fd, h, sizeof h)) {
         close(wav->fd);
         wav->fd = -1;
         return false;
