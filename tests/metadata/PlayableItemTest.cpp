@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+#include "TestSupport.h"
+#include "metadata/CharacterEncoding.h"
+#include "metadata/PlayableItem.h"
+#include "metadata/PlayableItemFixtures.h"
+
+namespace {
+
+QString q(const std::string &s) { return QString::fromStdString(s); }
+
+PlayableItemPtr build(const std::string &path) { return PlayableItem::itemWithPath(q(path)); }
+
+// One second of 8 kHz mono per unit, so cue positions in whole seconds are exact.
+Pcm seconds(uint32_t n, uint32_t seed = 1) { return makePcm(8000, 1, 16, 8000 * n, seed); }
+
+std::string cueSheet(const std::string &albumLines, const std::vector<std::string> &titles,
+                     const std::vector<int> &starts)
+{
+    std::string sheet = albumLines + "FILE \"album.wav\" WAVE\n";
+    for (size_t i = 0; i < starts.size(); i++) {
+        char track[128];
+        snprintf(track, sizeof track, "  TRACK %02zu AUDIO\n", i + 1);
+        sheet += track;
+        if (!titles[i].empty())
+            sheet += "    TITLE \"" + titles[i] + "\"\n";
+        snprintf(track, sizeof track, "    INDEX 01 %02d:%02d:00\n", starts[i] / 60, starts[i] % 60);
+        sheet += track;
+    }
+    return sheet;
+}
+
+TEST(PlayableItem, TypesByExtension)
+{
+    struct Row {
+        const char *path;
+        int32_t type;
+    } rows[] = {
+        {"/m/song.flac", 5}, {"/m/song.FLAC", 5}, {"/m/a.ape", 6},  {"/m/a.m4a", 3},
+        {"/m/a.Mp3", 4},     {"/m/a.wav", 1},     {"/m/song.wv", 1}, {"/m/a.aif", 2},
+        {"/m/a.AIFF", 2},    {"/m/notes.txt", 0}, {"/m/flac", 0},    {"/m/x.flac/readme", 0},
+        {"/m/a.flac.cue", 0},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(PlayableItem::typeOfAudioFile(row.path), row.type) << row.path;
+
+    TempDir dir;
+    writeFile(dir.file("notes.txt"), "text");
+    writeFile(dir.file("broken.wav"), "not a wav file");
+    EXPECT_EQ(build(dir.file("notes.txt")), nullptr);
+    EXPECT_EQ(build(dir.file("broken.wav")), nullptr);
+    EXPECT_EQ(build(dir.file("missing.flac")), nullptr);
+}
+
+TEST(PlayableItem, TitlesAndTags)
+{
+    TempDir dir;
+    writeWav(dir.file("Plain Song.wav"), seconds(1));
+    writeWav(dir.file("tagged.wav"), seconds(2),
+             id3v23({{"TIT2", "Tagged Title"}, {"TALB", "An Album"}, {"TPE1", "Someone"},
+                     {"TCON", "Jazz"}, {"TYER", "1999"}, {"TRCK", "7"}}));
+    ASSERT_TRUE(writeFlac(dir.file("tagged.flac"), makePcm(44100, 2, 16, 4410),
+                          {"TITLE=Flac Title", "ARTIST=Flac Artist", "DATE=2004"}));
+    ASSERT_TRUE(writeFlac(dir.file("legacy.flac"), makePcm(44100, 2, 16, 4410),
+                          {"TITLE=\x93\xfa\x96\x7b", "ALBUM=Fine"}));
+
+    PlayableItemPtr plain = build(dir.file("Plain Song.wav"));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->title(), "Plain Song");
+    EXPECT_TRUE(plain->tagtitle().isNull());
+    EXPECT_TRUE(plain->album().isNull());
+    EXPECT_EQ(plain->sampleRate(), 8000);
+    EXPECT_EQ(plain->bitsPerSample(), 16);
+    EXPECT_FLOAT_EQ(plain->totalTime(), 1.0f);
+    EXPECT_TRUE(plain->ownFile());
+    EXPECT_EQ(plain->audioType(), 1);
+    EXPECT_TRUE(plain->subItems().isEmpty());
+
+    PlayableItemPtr tagged = build(dir.file("tagged.wav"));
+    ASSERT_TRUE(tagged);
+    EXPECT_EQ(tagged->title(), "Tagged Title");
+    EXPECT_EQ(tagged->tagtitle(), "Tagged Title");
+    EXPECT_EQ(tagged->album(), "An Album");
+    EXPECT_EQ(tagged->artist(), "Someone");
+    EXPECT_EQ(tagged->genre(), "Jazz");
+    EXPECT_EQ(tagged->year(), 1999);
+    EXPECT_EQ(tagged->trackNumber(), 7);
+    EXPECT_FLOAT_EQ(tagged->totalTime(), 2.0f);
+
+    PlayableItemPtr flac = build(dir.file("tagged.flac"));
+    ASSERT_TRUE(flac);
+    EXPECT_EQ(flac->title(), "Flac Title");
+    EXPECT_EQ(flac->tagtitle(), flac->title());
+    EXPECT_EQ(flac->artist(), "Flac Artist");
+    EXPECT_EQ(flac->audioType(), 5);
+    EXPECT_EQ(flac->sampleRate(), 44100);
+    EXPECT_NEAR(flac->totalTime(), 0.1, 1e-6);
+
+    // A title that is not UTF-8 gives no title at all, not the file name.
+    PlayableItemPtr legacy = build(dir.file("legacy.flac"));
+    ASSERT_TRUE(legacy);
+    EXPECT_TRUE(legacy->title().isNull());
+    EXPECT_TRUE(legacy->tagtitle().isNull());
+    EXPECT_EQ(legacy->album(), "Fine");
+}
+
+TEST(PlayableItem, AlbumWithLegacyEncodedCueSheet)
+{
+    TempDir dir;
+    writeWav(dir.file("album.wav"), seconds(70));
+    // Shift JIS: 日本 (album), 歌 (performer), トラック (track titles).
+    const std::string album = "\x93\xfa\x96\x7b", singer = "\x89\xcc", track = "\x83\x67\x83\x89\x83\x62\x83\x4e";
+    std::vector<std::string> titles;
+    std::vector<int> starts;
+    for (int i = 0; i < 12; i++) {
+        titles.push_back(track + std::to_string(i + 1));
+        starts.push_back(i * 5);
+    }
+    titles[4] = "";  // no TITLE line
+    writeFile(dir.file("album.cue"),
+              cueSheet("PERFORMER \"" + singer + "\"\nTITLE \"" + album + "\"\n", titles, starts));
+
+    CharacterEncoding::setPreferedEncoding("Japanese");
+    PlayableItemPtr item = build(dir.file("album.wav"));
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->title(), QString::fromUtf8("日本"));
+    EXPECT_EQ(item->album(), QString::fromUtf8("日本"));
+    EXPECT_EQ(item->artist(), QString::fromUtf8("歌"));
+    ASSERT_EQ(item->subItems().size(), 12);
+    for (int i = 0; i < 12; i++) {
+        const PlayableItemPtr &sub = item->subItems()[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(sub->trackNumber(), i + 1);
+        EXPECT_FALSE(sub->ownFile());
+        EXPECT_EQ(sub->path(), q(dir.file("album.wav")));
+        EXPECT_EQ(sub->audioType(), 1);
+        EXPECT_FLOAT_EQ(sub->startTime(), float(i * 5));
+        EXPECT_FLOAT_EQ(sub->totalTime(), i == 11 ? 15.0f : 5.0f);
+        EXPECT_TRUE(sub->album().isNull());
+        EXPECT_EQ(sub->sampleRate(), 0);
+        if (i == 4) {
+            EXPECT_TRUE(sub->title().isEmpty());
+            EXPECT_FALSE(sub->title().isNull());
+        } else {
+            EXPECT_EQ(sub->title(), QString::fromUtf8("トラック") + QString::number(i + 1));
+        }
+    }
+
+    // The same bytes read as another valid encoding when that one is preferred.
+    CharacterEncoding::setPreferedEncoding("Chinese Simplified");
+    PlayableItemPtr chinese = build(dir.file("album.wav"));
+    CharacterEncoding::setPreferedEncoding("Western");
+    ASSERT_TRUE(chinese);
+    EXPECT_NE(chinese->title(), QString::fromUtf8("日本"));
+    EXPECT_FALSE(chinese->title().isEmpty());
+}
+
+TEST(PlayableItem, EmbeddedCueSheetWrittenOnceBeside)
+{
+    TempDir dir;
+    const std::string sheet = cueSheet("TITLE \"Embedded\"\n", {"One", "Two"}, {0, 1});
+    ASSERT_TRUE(writeFlac(dir.file("album.flac"), makePcm(8000, 1, 16, 24000),
+                          {"TITLE=Whole", "CUESHEET=" + sheet}));
+
+    PlayableItemPtr first = build(dir.file("album.flac"));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(readFile(dir.file("album.flac.cue")), sheet);
+    EXPECT_EQ(first->title(), "Embedded");
+    ASSERT_EQ(first->subItems().size(), 2);
+    EXPECT_FLOAT_EQ(first->subItems()[1]->totalTime(), 2.0f);
+
+    // A later scan reads the side file as it stands and leaves it alone.
+    const std::string edited = cueSheet("TITLE \"Edited\"\n", {"A", "B", "C"}, {0, 1, 2});
+    writeFile(dir.file("album.flac.cue"), edited);
+    PlayableItemPtr second = build(dir.file("album.flac"));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(readFile(dir.file("album.flac.cue")), edited);
+    EXPECT_EQ(second->title(), "Edited");
+    EXPECT_EQ(second->subItems().size(), 3);
+}
+
+TEST(PlayableItem, CueSheetChoice)
+{
+    const std::string embedded = cueSheet("TITLE \"Embedded\"\n", {"One", "Two"}, {0, 1});
+    struct Row {
+        const char *name;
+        std::string sideCue;       // album.cue, when not empty
+        std::string flacCuesheet;  // CUESHEET comment, when not empty
+        QString title;
+        qsizetype subItems;
+        bool sideFileWritten;
+    } rows[] = {
+        {"side cue beats embedded", cueSheet("TITLE \"Side\"\n", {"x", "y", "z"}, {0, 1, 2}),
+         embedded, "Side", 3, false},
+        {"embedded only", "", embedded, "Embedded", 2, true},
+        {"embedded not UTF-8: nothing written", "", "TITLE \"\xff\xfe\"\n  TRACK 01 AUDIO\n",
+         "Whole", 0, false},
+        {"sheet without tracks", "TITLE \"Only\"\n", "", "Only", 0, false},
+        {"no sheet", "", "", "Whole", 0, false},
+    };
+    for (const Row &row : rows) {
+        TempDir dir;
+        std::vector<std::string> comments = {"TITLE=Whole"};
+        if (!row.flacCuesheet.empty())
+            comments.push_back("CUESHEET=" + row.flacCuesheet);
+        ASSERT_TRUE(writeFlac(dir.file("album.flac"), makePcm(8000, 1, 16, 24000), comments));
+        if (!row.sideCue.empty())
+            writeFile(dir.file("album.cue"), row.sideCue);
+        PlayableItemPtr item = build(dir.file("album.flac"));
+        ASSERT_TRUE(item) << row.name;
+        EXPECT_EQ(item->title(), row.title) << row.name;
+        EXPECT_EQ(item->subItems().size(), row.subItems) << row.name;
+        EXPECT_EQ(QFileInfo::exists(q(dir.file("album.flac.cue"))), row.sideFileWritten) << row.name;
+    }
+}
+
+TEST(PlayableItem, NegativeCueDurationsClampedToZero)
+{
+    struct Row {
+        const char *name;
+        std::vector<int> starts;
+        std::vector<float> durations;
+    } rows[] = {
+        {"starts go backwards", {0, 8, 4}, {8, 0, 6}},
+        {"sheet longer than its file", {0, 5, 20}, {5, 15, 0}},
+        {"ordinary", {0, 3, 6}, {3, 3, 4}},
+    };
+    for (const Row &row : rows) {
+        TempDir dir;
+        writeWav(dir.file("album.wav"), seconds(10));
+        writeFile(dir.file("album.cue"), cueSheet("", {"a", "b", "c"}, row.starts));
+        PlayableItemPtr item = build(dir.file("album.wav"));
+        ASSERT_TRUE(item) << row.name;
+        ASSERT_EQ(item->subItems().size(), qsizetype(row.durations.size())) << row.name;
+        for (size_t i = 0; i < row.durations.size(); i++)
+            EXPECT_FLOAT_EQ(item->subItems()[qsizetype(i)]->totalTime(), row.durations[i])
+                << row.name << " track " << i + 1;
+    }
+}
+
+TEST(PlayableItem, CoverOrder)
+{
+    const std::string embedded = imageBytes(7, 2, "PNG");
+    struct Row {
+        const char *name;
+        std::vector<std::pair<std::string, std::string>> files;  // name beside the audio, bytes
+        bool embeddedPicture;
+        int width;              // of the cover found, 0 for none
+        const char *coverFile;  // coverImagePath afterwards, "" for none
+    } rows[] = {
+        {"png before jpg", {{"album.jpg", imageBytes(5, 5, "JPG")}, {"album.png", imageBytes(4, 3, "PNG")}},
+         true, 4, "album.png"},
+        {"upper-case extension", {{"album.JPG", imageBytes(5, 5, "JPG")}}, false, 5, "album.JPG"},
+        {"bmp first of all", {{"album.bmp", imageBytes(3, 3, "BMP")}, {"album.png", imageBytes(4, 3, "PNG")}},
+         false, 3, "album.bmp"},
+        {"named after the album", {{"Greatest Hits.jpg", imageBytes(6, 6, "JPG")}}, true, 6,
+         "Greatest Hits.jpg"},
+        {"broken file forgotten, embedded used", {{"album.png", "not an image"}}, true, 7, ""},
+        {"embedded only", {}, true, 7, ""},
+        {"nothing", {}, false, 0, ""},
+    };
+    for (const Row &row : rows) {
+        TempDir dir;
+        writeWav(dir.file("album.wav"), seconds(1),
+                 id3v23({{"TALB", "Greatest Hits"}}, row.embeddedPicture ? embedded : ""));
+        for (const auto &[name, bytes] : row.files)
+            writeFile(dir.file(name), bytes);
+        PlayableItemPtr item = build(dir.file("album.wav"));
+        ASSERT_TRUE(item) << row.name;
+        EXPECT_EQ(item->hasEmbeddedCoverImage(), row.embeddedPicture) << row.name;
+        QImage cover = item->coverImage();
+        EXPECT_EQ(cover.width(), row.width) << row.name;
+        EXPECT_EQ(item->coverImagePath(), *row.coverFile ? q(dir.file(row.coverFile)) : QString())
+            << row.name;
+    }
+}
+
+TEST(PlayableItem, SubTracksFallBackToEmbeddedCover)
+{
+    TempDir dir;
+    writeWav(dir.file("album.wav"), seconds(4),
+             id3v23({{"TALB", "Greatest Hits"}}, imageBytes(7, 2, "PNG")));
+    writeFile(dir.file("album.cue"), cueSheet("", {"a", "b"}, {0, 2}));
+    writeFile(dir.file("Greatest Hits.jpg"), imageBytes(6, 6, "JPG"));
+    PlayableItemPtr item = build(dir.file("album.wav"));
+    ASSERT_TRUE(item);
+    ASSERT_EQ(item->subItems().size(), 2);
+    EXPECT_EQ(item->coverImage().width(), 6);
+    PlayableItemPtr track = item->subItems()[0];
+    EXPECT_TRUE(track->hasEmbeddedCoverImage());
+    EXPECT_EQ(track->coverImage().width(), 7);
+    EXPECT_TRUE(track->coverImagePath().isNull());
+
+    // A remembered path whose file went bad is dropped on the next call.
+    writeFile(dir.file("Greatest Hits.jpg"), "gone bad");
+    EXPECT_EQ(item->coverImage().width(), 7);
+    EXPECT_TRUE(item->coverImagePath().isNull());
+}
+
+TEST(PlayableItem, EqualityAndDescription)
+{
+    TempDir dir;
+    writeWav(dir.file("album.wav"), seconds(130));
+    writeFile(dir.file("album.cue"), cueSheet("TITLE \"Live\"\n", {"Intro", "Song"}, {0, 125}));
+    PlayableItemPtr a = build(dir.file("album.wav"));
+    PlayableItemPtr b = build(dir.file("album.wav"));
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(a->isEqualToItem(b));
+    EXPECT_TRUE(a->subItems()[1]->isEqualToItem(b->subItems()[1]));
+    EXPECT_FALSE(a->isEqualToItem(a->subItems()[0]));
+    EXPECT_FALSE(a->subItems()[0]->isEqualToItem(a->subItems()[1]));
+    EXPECT_FALSE(a->isEqualToItem(nullptr));
+
+    EXPECT_EQ(a->description(), "Live(" + q(dir.file("album.wav")) + ")");
+    EXPECT_EQ(a->subItems()[1]->description(), "Track 2 Song start at 02:05");
+}
+
+TEST(PlayableItem, HumanTime)
+{
+    struct Row {
+        float seconds;
+        const char *text;
+    } rows[] = {{0, "00:00"}, {59.9f, "00:59"}, {61.5f, "01:01"}, {3600, "60:00"}, {6000, "100:00"}};
+    for (const Row &row : rows)
+        EXPECT_EQ(PlayableItem::humanTime(row.seconds), row.text) << row.seconds;
+}
+
+TEST(PlayableItem, ToolDescribesItems)
+{
+    TempDir dir;
+    writeWav(dir.file("album.wav"), seconds(4), id3v23({{"TIT2", "Whole"}}, imageBytes(7, 2, "PNG")));
+    writeFile(dir.file("album.cue"), cueSheet("TITLE \"Live\"\n", {"a", "b"}, {0, 2}));
+    ToolResult r = runTool({"item", "--cover", dir.file("album.wav"), dir.file("none.txt")});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char *part : {"\"title\": \"Live\"", "\"tagtitle\": \"Whole\"", "\"ownFile\": true",
+                             "\"ownFile\": false", "\"startTime\": 2", "\"totalTime\": 2",
+                             "\"audioType\": 1", "\"sampleRate\": 8000",
+                             "\"hasEmbeddedCoverImage\": true", "\"cover\": {\"width\": 7, \"height\": 2}",
+                             "\"album\": \"Live\"", "\"genre\": null", "null\n]"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+}
+
+}  // namespace
