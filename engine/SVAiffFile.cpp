@@ -143,7 +143,7 @@ SVFile *SVAiffFileOpen(const char *path)
             wf->data_pos = parser.chunk_pos + 8;
             wf->data_end = parser.chunk_pos + hdr.size;
             if (RiffGetChunkData(&parser, ssnd, sizeof ssnd) == sizeof ssnd)
-                ;
+                wf->data_pos += be32(ssnd);
         } else if (IDEQU(hdr.id, "ID3 ") || IDEQU(hdr.id, "id3 ")) {
             RiffParseID3Chunk(&parser, &hdr, &f->tag);
         }
