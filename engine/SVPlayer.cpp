@@ -89,13 +89,23 @@ uint32_t player_read_pcm(SVFile *file, uint8_t *data, uint32_t space, bool *exha
     return total;
 }
 
-// Queue callback (main run loop): `buffer` came back empty.
-void player_fill_buffer(void *user_data, AudioQueue *queue, AudioQueueBuffer *buffer)
+// No more data: the queue plays out what it holds and stops.
+void player_end(SVPlayer *player, AudioQueue *queue)
 {
-    auto *player = static_cast<SVPlayer *>(user_data);
+    AudioQueueFlush(queue);
+    AudioQueueStop(queue, false);
+    player->status = SVStatusEnded;
+    player_fire(player, SVEventEnded);
+}
+
+// The refill of one empty buffer. Returns false when the current file had no more data.
+// Priming refills (`priming`) leave the end to be reported once the queue runs: a stream shorter
+// than the primed buffers is not over before it has started.
+bool player_refill(SVPlayer *player, AudioQueue *queue, AudioQueueBuffer *buffer, bool priming)
+{
     SVFile *file = player->file;
     if (!file)
-        return;
+        return false;
     auto *data = static_cast<uint8_t *>(buffer->mAudioData);
     const uint32_t capacity = buffer->mAudioDataBytesCapacity;
     AudioStreamPacketDescription *descriptions = nullptr;
@@ -121,13 +131,11 @@ void player_fill_buffer(void *user_data, AudioQueue *queue, AudioQueueBuffer *bu
 
     if (total <= 0) {
         free(descriptions);
-        AudioQueueFlush(queue);
-        AudioQueueStop(queue, false);
-        player->status = SVStatusEnded;
         if (switched)
             player_fire(player, SVEventFileChanged);
-        player_fire(player, SVEventEnded);
-        return;
+        if (!priming)
+            player_end(player, queue);
+        return false;
     }
     if (player->status == SVStatusEnded) {
         // A file queued after the end was seen: the stream goes on in the same queue.
@@ -142,15 +150,27 @@ void player_fill_buffer(void *user_data, AudioQueue *queue, AudioQueueBuffer *bu
         player_fire(player, SVEventFileChanged);
     if (err != kAudioQueueNoErr) {
         SV_FAILED("err == noErr");
-        return;
+        return true;
     }
     if (!player->file)
-        return;
+        return true;
     double position = SVFileTell(player->file);
     if (std::fabs(position - player->last_position) >= 1.0) {
         player_fire(player, SVEventPosition);
         player->last_position = position;
     }
+    return true;
+}
+
+// Queue callback (main run loop): `buffer` came back empty.
+void player_fill_buffer(void *user_data, AudioQueue *queue, AudioQueueBuffer *buffer)
+{
+    auto *player = static_cast<SVPlayer *>(user_data);
+    // Stopped by a seek after the end: a draining queue must not read from the new position,
+    // which belongs to the fresh queue that SVPlay builds.
+    if (player->status == SVStatusStopped)
+        return;
+    player_refill(player, queue, buffer, false);
 }
 
 // Listener (main run loop) of the queue's is-running property.
@@ -226,6 +246,8 @@ void player_start(SVPlayer *player)
         player->queue = nullptr;
     }
     SVFile *file = player->file;
+    int primed = 0;
+    bool dry = false;  // a priming refill found no data
     if (file) {
         uint32_t buffer_size = 0;
         AudioQueue *queue = file->type == SVFileTypeCoreAudio ? player_new_packet_queue(player, file, &buffer_size)
@@ -236,7 +258,10 @@ void player_start(SVPlayer *player)
                 AudioQueueBuffer *buffer = nullptr;
                 if (AudioQueueAllocateBuffer(queue, buffer_size, &buffer) != kAudioQueueNoErr)
                     break;
-                player_fill_buffer(player, queue, buffer);
+                if (player_refill(player, queue, buffer, true))
+                    ++primed;
+                else
+                    dry = true;
                 // An event handler started another queue meanwhile; that one is current now.
                 if (player->queue != queue)
                     return;
@@ -247,6 +272,10 @@ void player_start(SVPlayer *player)
     if (player->queue && AudioQueueStart(player->queue) == kAudioQueueNoErr) {
         player->status = SVStatusPlaying;
         player_fire(player, SVEventPlaying);
+        // Nothing to play at all (an empty stream, or a start at its very end): no buffer
+        // will come back to report the end, so report it now.
+        if (primed == 0 && dry && player->status == SVStatusPlaying)
+            player_end(player, player->queue);
     } else {
         player->status = SVStatusError;
         player_fire(player, SVEventError);
@@ -282,6 +311,16 @@ void SVPlayFile(SVPlayer *player, SVFile *file)
 {
     if (!player || !file)
         return;
+    // The file may come from the chain itself (a successor that could not follow without a
+    // gap): it is taken out so that closing the old chain does not close it, and the files
+    // the player held after it are closed rather than lost.
+    for (SVFile **link = &player->file; *link; link = &(*link)->next) {
+        if (*link == file) {
+            *link = nullptr;
+            player_close_chain(file->next);
+            break;
+        }
+    }
     player_close_chain(player->file);
     file->next = nullptr;
     player->file = file;

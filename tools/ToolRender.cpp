@@ -26,9 +26,18 @@ void startSuccessor(Render *render)
     SVFile *current = SVCurrentFile(render->player);
     if (!current || !current->next)
         return;
+    // SVPlayFile starts its file with an empty chain: the files after it are taken off first
+    // and queued again behind it.
     SVFile *next = current->next;
+    SVFile *rest = next->next;
     current->next = nullptr;
+    next->next = nullptr;
     SVPlayFile(render->player, next);
+    while (rest) {
+        SVFile *after = rest->next;
+        SVAddFile(render->player, rest);
+        rest = after;
+    }
 }
 
 // Main run loop, from inside the engine.

@@ -30,6 +30,7 @@ struct Session {
     SVPlayer *player = SVCreate();
     std::vector<int32_t> events;
     std::vector<double> positions;  // the read position at each SVEventPosition
+    std::vector<size_t> changesAt;  // positions.size() at each SVEventFileChanged
     bool successorPending = false;
     bool playedOut = false;
 
@@ -46,15 +47,26 @@ struct Session {
         s->events.push_back(event);
         if (event == SVEventPosition)
             s->positions.push_back(SVGetCurrentPosition(s->player));
+        if (event == SVEventFileChanged)
+            s->changesAt.push_back(s->positions.size());
         SVFile *current = SVCurrentFile(s->player);
         if (event == SVEventEnded && current && current->next && !s->successorPending) {
             s->successorPending = true;
             RunLoop::postToMain([s] {
                 s->successorPending = false;
+                // SVPlayFile starts its file with an empty chain: the files after it are
+                // taken off first and queued again behind it.
                 SVFile *now = SVCurrentFile(s->player);
                 SVFile *next = now->next;
+                SVFile *rest = next->next;
                 now->next = nullptr;
+                next->next = nullptr;
                 SVPlayFile(s->player, next);
+                while (rest) {
+                    SVFile *after = rest->next;
+                    SVAddFile(s->player, rest);
+                    rest = after;
+                }
             });
         }
         if (event == SVEventPaused && SVGetStatus(s->player) == SVStatusEnded && !s->successorPending)
@@ -397,21 +409,27 @@ TEST(SVPlayer, VolumeHalvesSamplesFromWhenItIsSet)
     }
 }
 
-TEST(SVPlayer, PositionEventsComeAtLeastASecondApart)
+TEST(SVPlayer, PositionEventsComeAtLeastASecondApartAndRestartAfterAJoin)
 {
+    // 96 kHz 24-bit stereo: quarter-second buffers, so most refills report nothing.
     TempDir dir;
-    std::string pcm = noise(8000 * 2 * 6, 5);  // six seconds
-    writeFile(dir.file("a.wav"), wavBytes(16, 1, 8000, pcm));
+    std::string played;
+    const std::string a = makeFile(dir, {Wav, 24, 2, 96000, 96000 * 33 / 10}, 0, &played);
+    const std::string b = makeFile(dir, {Wav, 24, 2, 96000, 96000 * 26 / 10}, 1, &played);
     ScopedOutput output("null-fast");
     Session s;
-    ASSERT_TRUE(s.playAll({dir.file("a.wav")}));
-    ASSERT_GE(s.positions.size(), 4u);
-    double last = 0.0;
-    for (double p : s.positions) {
-        EXPECT_GE(p - last, 1.0);
-        last = p;
-    }
-    EXPECT_LE(last, 6.0);
+    ASSERT_TRUE(s.playAll({a, b}));
+    ASSERT_EQ(s.changesAt.size(), 2u);
+    const size_t join = s.changesAt[1];
+    ASSERT_GE(join, 3u);
+    ASSERT_GE(s.positions.size(), join + 3);
+    for (size_t i = 1; i < s.positions.size(); ++i)
+        EXPECT_GE(std::fabs(s.positions[i] - s.positions[i - 1]), 1.0) << "at " << i;
+    EXPECT_GE(s.positions[0], 1.0);
+    EXPECT_LE(s.positions[join - 1], 3.3);
+    // The first refill of the joined file reports its position, back near the start.
+    EXPECT_LE(s.positions[join], 0.25);
+    EXPECT_LE(s.positions.back(), 2.6);
 }
 
 TEST(SVPlayer, QueueFailureIsAnErrorThatOnlyANewFileRecovers)
