@@ -33,6 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static FILE *sink = fopen("/dev/null", "w");
     ThmInterpreter *interp = ThmNewInterpreter();
+    // Runaway recursion reaches these either way; the full limits only cost time here
+    // (the tests run them to the end).
+    interp->maxDepth = 300;
+    interp->maxApplications = 1000;
     ThmObject *port = ThmOpenBytes(data, size);
     ThmObject *value = ThmLoad(interp, port);
     ThmRelease(port);

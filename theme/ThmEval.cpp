@@ -237,7 +237,7 @@ ThmObject *ThmEval(ThmInterpreter *interp, ThmObject *object)
     if (object->kind != ThmKindPair)
         return ThmRetained(object);
 
-    if (++interp->depth > ThmMaxEvalDepth)
+    if (++interp->depth > interp->maxDepth)
         ThmFatal(interp, "recursion too deep");
     ThmObject *procedure = ThmEval(interp, object->pair.car);
     if (!ThmIsKind(procedure, ThmKindProcedure)) {
@@ -337,7 +337,7 @@ ThmObject *ThmApply(ThmInterpreter *interp, ThmObject *procedure, ThmObject *arg
 {
     if (!ThmIsKind(procedure, ThmKindProcedure))
         ThmFatal(interp, "object is not procedure");
-    if (++interp->applications > ThmMaxApplications)
+    if (++interp->applications > interp->maxApplications)
         ThmFatal(interp, "too many applications");
     int builtin = procedure->procedure.builtin;
     if (builtin == ThmUserProcedure)

@@ -27,6 +27,8 @@ ThmInterpreter *ThmNewInterpreter()
     ThmInterpreter *interp = static_cast<ThmInterpreter *>(ThmAlloc(sizeof(ThmInterpreter)));
     interp->global = ThmNewScope(interp, nullptr);
     interp->current = ThmRetained(interp->global);
+    interp->maxDepth = ThmMaxEvalDepth;
+    interp->maxApplications = ThmMaxApplications;
     ThmBindBuiltins(interp->global);
     return interp;
 }

@@ -28,6 +28,10 @@ struct ThmInterpreter {
     int tempCount, tempCapacity;
     int depth;
     long applications;
+    // The limits above, ThmMaxEvalDepth and ThmMaxApplications unless lowered (the fuzz
+    // target lowers them to spend its time on variety rather than on long recursions).
+    int maxDepth;
+    long maxApplications;
     ThmScopeList scopes;
 };
 

@@ -65,7 +65,10 @@ TEST(ThmEval, Arithmetic)
         {"difference wraps", "(- -2147483648 1)", "2147483647"},
         {"smallest by minus one", "(/ -2147483648 -1)", "-2147483648"},
         {"smallest minus nothing", "(- -2147483648)", "-2147483648"},
-        {"float overflow", "(* 100000000000000000000.0 100000000000000000000.0)", "inf"},
+        {"float overflow", "(* 1000000.0 1000000.0 1000000.0 1000000.0 1000000.0 1000000.0 1000000.0)", "inf"},
+        {"float underflow", "(* 0.000001 0.000001 0.000001 0.000001 0.000001 0.000001 0.000001 0.000001)", "0.000000"},
+        {"divisor wrapping to zero", "(/ 1 65536 65536)", "inf"},
+        {"an integer part too long for 32 bits wraps before the point", "(+ 4294967296.5 0)", "0.500000"},
     });
 }
 
@@ -137,7 +140,8 @@ TEST(ThmEval, ErrorsPrintTheCurrentScopeAndGiveNone)
         {"define of an unbound value", "(define x y)", "error: no value\n", kGlobalScope},
         {"argument list not a list", "(+ . 1)", "error: eval list expect pair\n\n", kGlobalScope},
         {"unbound argument", "(+ 1 y)", "error: no value\n", kGlobalScope},
-        {"lambda", "(lambda (x) x)", "", "Not implemented lambda\n" + kGlobalScope},
+        {"lambda", "(lambda 'x 1)", "", "Not implemented lambda\n" + kGlobalScope},
+        {"lambda's arguments are evaluated first", "(lambda (x) x)", "error: object is not procedure\n", kGlobalScope},
         {"remainder", "(% 7 2)", "", "Not implemented %\n" + kGlobalScope},
         {"car", "(car '(1 2))", "", "Not implemented car\n" + kGlobalScope},
         {"cdr", "(cdr '(1 2))", "", "Not implemented cdr\n" + kGlobalScope},
@@ -197,7 +201,8 @@ TEST(ThmEval, LoadStopsAtAReaderErrorWithTheLastValue)
         {"bad escape", "3 \"\\q\"", "3", "parser error: Undefined escape char\n"},
         {"empty file", "", "<none>", ""},
         {"comments only", "; a\n; b\n", "<none>", ""},
-        {"reader error first", "(a . ", "<none>", "parser error: Invalid identifier\nparser error: sub object is NULL\n"},
+        {"reader error first", "(a . ", "<none>", "parser error: sub object is NULL\n"},
+        {"dot at the end of input starts a datum", "(a .", "<none>", "parser error: Invalid identifier\nparser error: sub object is NULL\n"},
         {"comment before the closing parenthesis", "7 '(1 ;c\n)", "7", "parser error: sub object is NULL\n"},
     };
     for (const Row &row : rows) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,71 @@ TEST(ThmHashMap, KeysCompareByKindAndContent)
     }
     ThmRelease(one);
     ThmRelease(s);
+}
+
+// Values of the published algorithms (Thomas Wang's integer hash; SuperFastHash over the
+// characters as little-endian byte pairs), worked out apart from this code.
+TEST(ThmHashMap, HashesMatchTheReferenceAlgorithms)
+{
+    struct Row {
+        const char *name;
+        ThmObject *object;
+        uint32_t hash;
+    };
+    const Row rows[] = {
+        {"integer 0", ThmNewInteger(0), 0x4636b9c9u},
+        {"integer 1", ThmNewInteger(1), 0x62baf5a0u},
+        {"integer -1", ThmNewInteger(-1), 0xdc8b039au},
+        {"integer 65536", ThmNewInteger(65536), 0x203a860cu},
+        {"real 1.5 by its bits", ThmNewReal(1.5f), 0x1b32490du},
+        {"character a", ThmNewCharacter('a'), 0xad8b4236u},
+        {"one character", ThmStringFromUTF8("a"), 0xd726795cu},
+        {"two characters", ThmStringFromUTF8("ab"), 0x3d5cd72eu},
+        {"six characters", ThmStringFromUTF8("define"), 0xe3b2842eu},
+        {"a theme key", ThmStringFromUTF8("list-title-color"), 0x797a1f0au},
+        {"a character above 255", ThmStringFromUTF8("caf\xc3\xa9"), 0x7e64c433u},
+        {"a character above 255, alone", ThmStringFromUTF8("\xe2\x82\xac"), 0xab902159u},
+        {"symbol by its name", ThmSymbolFromCString("define"), 0xe3b2842eu},
+    };
+    for (const Row &row : rows) {
+        EXPECT_EQ(ThmHash(row.object), row.hash) << row.name;
+        ThmRelease(row.object);
+    }
+}
+
+// A probe that never reaches a free slot drops the binding with a message. Only a
+// capacity outside the table (here 4) lets a step skip free slots.
+TEST(ThmHashMap, FullProbeDropsTheBinding)
+{
+    auto hashOf = [](int32_t i) {
+        ThmObject *k = ThmNewInteger(i);
+        uint32_t h = ThmHash(k);
+        ThmRelease(k);
+        return h;
+    };
+    // Two keys that settle in slots 0 and 2, and a third whose probe visits only those.
+    int32_t even[2] = {-1, -1}, blocked = -1;
+    for (int32_t i = 0; blocked < 0 || even[1] < 0; i++) {
+        uint32_t h = hashOf(i);
+        if (h % 4 == 0 && even[0] < 0 && h % 3 + 1 != 2)
+            even[0] = i;
+        else if (h % 4 == 2 && even[1] < 0 && h % 3 + 1 != 2)
+            even[1] = i;
+        else if (h % 4 % 2 == 0 && h % 3 + 1 == 2 && blocked < 0)
+            blocked = i;
+    }
+    ThmObject *map = ThmNewHashMap(4);
+    putInt(map, even[0], 1);
+    putInt(map, even[1], 2);
+    ASSERT_EQ(slotOf(map, even[0]), 0);
+    ASSERT_EQ(slotOf(map, even[1]), 2);
+    testing::internal::CaptureStdout();
+    putInt(map, blocked, 3);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Hashmap full! 4 2\n");
+    EXPECT_EQ(getInt(map, blocked), -1);
+    EXPECT_EQ(map->map.count, 2);
+    EXPECT_EQ(getInt(map, even[0]), 1);
+    ThmRelease(map);
 }
 
 TEST(ThmHashMap, HashFollowsContent)
