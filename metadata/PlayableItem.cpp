@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include <cmath>
 #include <cstring>
@@ -35,18 +34,10 @@ QString utf8OrNull(const char *bytes)
 {
     if (!bytes)
         return QString();
-    if (!*bytes)
-        return QString("");
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(QByteArray(bytes));
-    return decoder.hasError() ? QString() : text;
-}
-
-bool isValidUtf8(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder(bytes);
-    return !decoder.hasError();
+    QByteArrayView view(bytes);
+    if (!view.isValidUtf8())
+        return QString();
+    return view.isEmpty() ? QString("") : QString::fromUtf8(view);
 }
 
 // album.flac -> album.EXT, beside it.
@@ -66,12 +57,15 @@ QString embeddedCueSheetPath(const QString &path, const char *cuesheet)
     QString sidePath = path + ".cue";
     if (exists(sidePath))
         return sidePath;
-    QByteArray text(cuesheet);
-    if (!isValidUtf8(text))
-        return sidePath;
+    QByteArrayView text(cuesheet);
+    // Nothing is written for a text that is not UTF-8, so this scan finds no sheet.
+    if (!text.isValidUtf8())
+        return QString();
+    // Written whole or not at all; a failed write is not reported and leaves no sheet.
     QSaveFile out(sidePath);
-    if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size())
-        out.commit();
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), text.size()) != text.size() ||
+        !out.commit())
+        return QString();
     return sidePath;
 }
 

@@ -65,8 +65,9 @@ inline std::string id3v23(const std::vector<std::pair<std::string, std::string>>
         body += id + be32(uint32_t(data.size())) + std::string(2, '\0') + data;
     }
     if (!picture.empty()) {
+        // A front cover needs a description: an empty one yields no picture.
         std::string data = std::string(1, '\0') + "image/png" + std::string(1, '\0') + "\x03" +
-                           std::string(1, '\0') + picture;
+                           "Cover" + std::string(1, '\0') + picture;
         body += "APIC" + be32(uint32_t(data.size())) + std::string(2, '\0') + data;
     }
     uint32_t n = uint32_t(body.size());
@@ -96,19 +97,28 @@ inline void writeWav(const std::string &path, const Pcm &pcm, const std::string 
     writeFile(path, wavBytes(pcm, id3));
 }
 
-// Comments are "NAME=value" byte strings, stored as given (no UTF-8 check).
+// Comments are "NAME=value" byte strings, stored as given: libFLAC refuses values that are
+// not UTF-8, so those go in as a same-sized placeholder patched in the file afterwards.
 inline bool writeFlac(const std::string &path, const Pcm &pcm,
                       const std::vector<std::string> &comments = {},
                       const std::string &picture = "")
 {
     std::vector<FLAC__StreamMetadata *> blocks;
+    std::vector<std::pair<std::string, std::string>> patches;  // placeholder, real bytes
     if (!comments.empty()) {
         FLAC__StreamMetadata *vc = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
         for (const std::string &c : comments) {
+            std::string stored = c;
+            if (!QByteArrayView(c.data(), qsizetype(c.size())).isValidUtf8()) {
+                size_t eq = c.find('=') + 1;
+                stored = c.substr(0, eq) + std::string(c.size() - eq, '#');
+                patches.emplace_back(stored, c);
+            }
             FLAC__StreamMetadata_VorbisComment_Entry entry;
-            entry.length = FLAC__uint32(c.size());
-            entry.entry = reinterpret_cast<FLAC__byte *>(const_cast<char *>(c.data()));
-            FLAC__metadata_object_vorbiscomment_append_comment(vc, entry, true);
+            entry.length = FLAC__uint32(stored.size());
+            entry.entry = reinterpret_cast<FLAC__byte *>(stored.data());
+            if (!FLAC__metadata_object_vorbiscomment_append_comment(vc, entry, true))
+                return false;
         }
         blocks.push_back(vc);
     }
@@ -143,6 +153,16 @@ inline bool writeFlac(const std::string &path, const Pcm &pcm,
     FLAC__stream_encoder_delete(enc);
     for (FLAC__StreamMetadata *b : blocks)
         FLAC__metadata_object_delete(b);
+    if (ok && !patches.empty()) {
+        std::string bytes = readFile(path);
+        for (const auto &[placeholder, real] : patches) {
+            size_t at = bytes.find(placeholder);
+            if (at == std::string::npos)
+                return false;
+            bytes.replace(at, real.size(), real);
+        }
+        writeFile(path, bytes);
+    }
     return ok;
 }
 

@@ -161,7 +161,7 @@ TEST(PlayableItem, EmbeddedCueSheetWrittenOnceBeside)
 {
     TempDir dir;
     const std::string sheet = cueSheet("TITLE \"Embedded\"\n", {"One", "Two"}, {0, 1});
-    ASSERT_TRUE(writeFlac(dir.file("album.flac"), makePcm(8000, 1, 16, 24000),
+    ASSERT_TRUE(writeFlac(dir.file("album.flac"), makePcm(8000, 2, 16, 24000),
                           {"TITLE=Whole", "CUESHEET=" + sheet}));
 
     PlayableItemPtr first = build(dir.file("album.flac"));
@@ -205,7 +205,7 @@ TEST(PlayableItem, CueSheetChoice)
         std::vector<std::string> comments = {"TITLE=Whole"};
         if (!row.flacCuesheet.empty())
             comments.push_back("CUESHEET=" + row.flacCuesheet);
-        ASSERT_TRUE(writeFlac(dir.file("album.flac"), makePcm(8000, 1, 16, 24000), comments));
+        ASSERT_TRUE(writeFlac(dir.file("album.flac"), makePcm(8000, 2, 16, 24000), comments));
         if (!row.sideCue.empty())
             writeFile(dir.file("album.cue"), row.sideCue);
         PlayableItemPtr item = build(dir.file("album.flac"));
