@@ -32,6 +32,14 @@ const char *skipBlanks(const char *s)
     return s;
 }
 
+// The blank-stripped line: leading spaces and tabs only.
+const char *stripLine(const char *s)
+{
+    while (*s == ' ' || *s == '\t')
+        s++;
+    return s;
+}
+
 bool matchKeyword(const char **s, const char *keyword)
 {
     size_t n = strlen(keyword);
@@ -161,7 +169,7 @@ CueSheet *CueSheetLoadStream(FILE *f)
             sheet->performer = copyText(capture, length);
         else if (!sheet->title && matchQuoted(line, "TITLE", &capture, &length))
             sheet->title = copyText(capture, length);
-        else if (matchTrack(skipBlanks(line), &number) && number > sheet->trackCount)
+        else if (matchTrack(stripLine(line), &number) && number > sheet->trackCount)
             sheet->trackCount = int32_t(number);
     }
 
@@ -177,7 +185,7 @@ CueSheet *CueSheetLoadStream(FILE *f)
     rewindText(f);
     bool more = false;
     while (readLine(f, line)) {
-        if (matchTrack(skipBlanks(line), &number)) {
+        if (matchTrack(stripLine(line), &number)) {
             more = true;
             break;
         }
@@ -186,7 +194,7 @@ CueSheet *CueSheetLoadStream(FILE *f)
         CueTrack *track = &sheet->tracks[k];
         more = false;
         while (readLine(f, line)) {
-            const char *s = skipBlanks(line);
+            const char *s = stripLine(line);
             long index, minutes, seconds;
             if (matchTrack(s, &number)) {
                 more = true;

@@ -159,6 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
         CueCase{"LowerCaseKeywordsIgnored", "title \"a\"\nTITLE \"b\"\ntrack 01\nTRACK 01\n"
                                              " title \"t\"\n",
                 [] { Expected e = tracks(1, {Track{}}); e.title = "b"; return e; }()},
+        // Only spaces and tabs are stripped before a keyword; a form feed hides the line.
+        CueCase{"OnlySpacesAndTabsStripped", "TRACK 01\n\t TITLE \"a\"\nTRACK 02\n\fTITLE \"b\"\n\vTRACK 03\n",
+                tracks(2, {titled("a"), Track{}})},
         CueCase{"UnclosedQuoteRunsToLineEnd", "PERFORMER \"Open\r\nTRACK 01\n",
                 [] { Expected e = tracks(1, {Track{}}); e.performer = "Open\r\n"; return e; }()},
         CueCase{"RawBytesKept", "TITLE \"caf\xe9\"\nTRACK 01\n TITLE \"\x82\xa0\"\n",
