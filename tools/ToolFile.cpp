@@ -123,8 +123,17 @@ int toolPcm(int argc, char **argv)
     SVFile *f = SVFileOpen(path);
     if (!f)
         return 1;
+    if (!f->read) {
+        // MP3 and M4A hand out compressed packets only; the output queue decodes them.
+        fprintf(stderr, "%s: no PCM read for this format\n", path);
+        SVFileClose(f);
+        return 1;
+    }
     if (seek)
         SVFileSeek(f, seconds);
+    // FLAC decodes nothing into less room than one maximal frame.
+    if (uint32_t(chunk) < f->block_size)
+        chunk = int32_t(f->block_size);
     std::vector<char> buffer(size_t(chunk), 0);
     int status = 0;
     int32_t got;
