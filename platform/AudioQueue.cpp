@@ -22,15 +22,6 @@
 #include "platform/PacketDecoder.h"
 #include "platform/RunLoop.h"
 
-// TEMPORARY until platform/PacketDecoder.cpp is in the tree: weak references let everything
-// else link; a compressed queue plays silence while the decoder is missing.
-SVPacketDecoder *SVPacketDecoderCreate(const AudioStreamBasicDescription *, const void *, uint32_t) __attribute__((weak));
-void SVPacketDecoderSetTrim(SVPacketDecoder *, int64_t, int64_t) __attribute__((weak));
-bool SVPacketDecoderDecode(SVPacketDecoder *, const void *, uint32_t, const AudioStreamPacketDescription *, uint32_t,
-                           std::vector<uint8_t> &) __attribute__((weak));
-void SVPacketDecoderDrain(SVPacketDecoder *, std::vector<uint8_t> &) __attribute__((weak));
-void SVPacketDecoderFree(SVPacketDecoder *) __attribute__((weak));
-
 namespace {
 
 constexpr int64_t kUnityGain = 65536;  // volumes are applied as Q16 gains
@@ -50,6 +41,7 @@ struct QueueBuffer : AudioQueueBuffer {
     // Written by the owner's enqueue while the buffer is not enqueued; read by the sink
     // thread, under the queue's mutex, while it is.
     std::vector<AudioStreamPacketDescription> descriptions;
+    uint32_t packetCount = 0;
     bool enqueued = false;  // guarded by QueueCore::mutex
 };
 
@@ -144,6 +136,7 @@ void shutdownSinks()
         gShutdown = true;
         all.splice(all.end(), gSinks);
     }
+    gRegistryChanged.notify_all();
     for (SinkThread &s : all) {
         {
             std::lock_guard<std::mutex> lock(s.core->mutex);
@@ -163,6 +156,8 @@ void waitForOlderQueues(uint64_t serial)
 {
     std::unique_lock<std::mutex> lock(gRegistryMutex);
     gRegistryChanged.wait_for(lock, std::chrono::seconds(5), [serial] {
+        if (gShutdown)
+            return true;
         for (const SinkThread &s : gSinks) {
             if (s.serial < serial && s.disposed && !s.done)
                 return false;
@@ -255,6 +250,7 @@ void sinkMain(std::shared_ptr<QueueCore> core)
     std::vector<uint8_t> decoded;    // compressed queues: the current buffer as 16-bit PCM
     std::vector<uint8_t> packets;
     std::vector<AudioStreamPacketDescription> descriptions;
+    uint32_t packetCount = 0;
     std::vector<uint8_t> chunk;
     bool held = false;               // the output is paused
     uint64_t seenGeneration = 0;
@@ -329,11 +325,11 @@ void sinkMain(std::shared_ptr<QueueCore> core)
                     const uint8_t *data = static_cast<const uint8_t *>(next->mAudioData);
                     packets.assign(data, data + next->mAudioDataByteSize);
                     descriptions = next->descriptions;
+                    packetCount = next->packetCount;
                 }
                 if (!decoderTried) {
                     decoderTried = true;
-                    if (SVPacketDecoderCreate)
-                        decoder = SVPacketDecoderCreate(&core->format, core->cookie.data(), uint32_t(core->cookie.size()));
+                    decoder = SVPacketDecoderCreate(&core->format, core->cookie.data(), uint32_t(core->cookie.size()));
                     if (decoder)
                         SVPacketDecoderSetTrim(decoder, core->trimSkip, core->trimKeep);
                     else
@@ -344,7 +340,7 @@ void sinkMain(std::shared_ptr<QueueCore> core)
                 if (decoder && next)
                     SVPacketDecoderDecode(decoder, packets.data(), uint32_t(packets.size()),
                                           descriptions.empty() ? nullptr : descriptions.data(),
-                                          uint32_t(descriptions.size()), decoded);
+                                          packetCount, decoded);
                 else if (decoder)
                     SVPacketDecoderDrain(decoder, decoded);
                 lock.lock();
@@ -550,6 +546,7 @@ int32_t AudioQueueEnqueueBuffer(AudioQueue *queue, AudioQueueBuffer *buffer, uin
             return kAudioQueueErrBufferEnqueuedTwice;
     }
     b->descriptions.clear();
+    b->packetCount = packetCount;
     if (descriptions && packetCount > 0) {
         for (uint32_t i = 0; i < packetCount; ++i) {
             const AudioStreamPacketDescription &d = descriptions[i];

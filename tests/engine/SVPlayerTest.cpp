@@ -361,6 +361,77 @@ TEST(SVPlayer, PlayAfterTheEndRestartsFromTheBeginning)
     EXPECT_TRUE(again.data == pcm);
 }
 
+// A stream with nothing left gives no buffer back to report its end, so the start reports it.
+TEST(SVPlayer, NothingLeftToPlayEndsRightAfterTheStart)
+{
+    TempDir dir;
+    writeFile(dir.file("empty.wav"), wavBytes(16, 2, 44100, ""));
+    writeFile(dir.file("a.wav"), wavBytes(16, 2, 44100, noise(4 * 44100, 13)));
+    struct Row {
+        const char *name;
+        const char *file;
+        double seek;
+    };
+    const Row rows[] = {{"empty file", "empty.wav", 0.0}, {"started at its end", "a.wav", 1.0}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Session s;
+        SVFile *file = SVFileOpen(dir.file(row.file).c_str());
+        ASSERT_NE(file, nullptr);
+        SVFileSeek(file, row.seek);
+        SVPlayFile(s.player, file);
+        EXPECT_EQ(s.take(), (std::vector<int32_t>{SVEventPlaying, SVEventEnded, SVEventFileChanged}));
+        ASSERT_TRUE(s.waitPlayedOut());
+        EXPECT_EQ(s.take(), std::vector<int32_t>{SVEventPaused});
+        EXPECT_EQ(SVGetStatus(s.player), SVStatusEnded);
+    }
+}
+
+// After the end, the buffers still draining must not read from a new seek target: that audio
+// belongs to the fresh queue that SVPlay builds.
+TEST(SVPlayer, SeekAfterTheEndLeavesTheTargetToTheFreshQueue)
+{
+    TempDir dir;
+    const uint32_t rate = 96000;
+    std::string pcm = noise(size_t(rate) * 6 * 6 / 5, 14);  // 1.2 s of 24-bit stereo
+    writeFile(dir.file("a.wav"), wavBytes(24, 2, rate, pcm));
+    const std::string out = dir.file("out.wav");
+    ScopedOutput output("wav:" + out);  // real-time pace, so buffers are still draining
+    {
+        Session s;
+        SVPlayFile(s.player, SVFileOpen(dir.file("a.wav").c_str()));
+        ASSERT_TRUE(runLoopUntil([&] { return !s.events.empty() && s.events.back() == SVEventEnded; }));
+        SVSeek(s.player, 0.3);
+        EXPECT_EQ(SVGetStatus(s.player), SVStatusStopped);
+        s.take();
+        ASSERT_TRUE(runLoopUntil([&] { return !s.events.empty() && s.events.back() == SVEventPaused; }));
+        EXPECT_EQ(s.take(), std::vector<int32_t>{SVEventPaused}) << "no further refill";
+        EXPECT_EQ(SVGetStatus(s.player), SVStatusStopped);
+        SVPlay(s.player);
+        ASSERT_TRUE(s.waitPlayedOut());
+    }
+    EXPECT_TRUE(parseWav(readFile(out)).data == pcm);
+    EXPECT_TRUE(parseWav(readFile(AudioSinkNumberedPath(out, 2))).data == pcm.substr(size_t(0.3 * rate) * 6));
+}
+
+// A file handed to SVPlayFile straight from the chain is taken out of it, not closed with it;
+// the files after it are closed (ASan would see a double close or a leak).
+TEST(SVPlayer, PlayFileTakesItsFileOutOfTheChain)
+{
+    TempDir dir;
+    for (const char *name : {"a.wav", "b.wav", "c.wav"})
+        writeFile(dir.file(name), wavBytes(16, 2, 44100, noise(4 * 3000, 15)));
+    Session s;
+    SVPlayFile(s.player, SVFileOpen(dir.file("a.wav").c_str()));
+    SVFile *b = SVFileOpen(dir.file("b.wav").c_str());
+    SVAddFile(s.player, b);
+    SVAddFile(s.player, SVFileOpen(dir.file("c.wav").c_str()));
+    SVPlayFile(s.player, b);
+    EXPECT_EQ(SVCurrentFile(s.player), b);
+    EXPECT_EQ(b->next, nullptr);
+    ASSERT_TRUE(s.waitPlayedOut());
+}
+
 TEST(SVPlayer, VolumeHalvesSamplesFromWhenItIsSet)
 {
     struct Row {

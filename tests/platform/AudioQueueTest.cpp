@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
 #include "TestSupport.h"
 #include "platform/AudioQueue.h"
 #include "platform/AudioSink.h"
@@ -104,6 +108,59 @@ int32_t sampleAt(const std::string &wav, size_t index, uint32_t bits)
     uint32_t u = le(wav, index * width, int(width));
     const int shift = 32 - int(bits);
     return int32_t(u << shift) >> shift;
+}
+
+// Encodes 16-bit stereo PCM as Apple Lossless with libavcodec: the packets, their sizes and
+// frame counts, and the codec's extradata (the magic cookie an M4A file carries).
+struct AlacStream {
+    std::string packets;
+    std::vector<AudioStreamPacketDescription> descriptions;
+    std::string cookie;
+};
+
+bool encodeAlac(const std::string &pcm, uint32_t rate, AlacStream *out)
+{
+    const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_ALAC);
+    if (!codec)
+        return false;
+    AVCodecContext *c = avcodec_alloc_context3(codec);
+    c->sample_rate = int(rate);
+    c->sample_fmt = AV_SAMPLE_FMT_S16P;
+    av_channel_layout_default(&c->ch_layout, 2);
+    bool ok = avcodec_open2(c, codec, nullptr) == 0;
+    if (ok)
+        out->cookie.assign(reinterpret_cast<const char *>(c->extradata), size_t(c->extradata_size));
+    AVFrame *frame = av_frame_alloc();
+    AVPacket *packet = av_packet_alloc();
+    const size_t frames = pcm.size() / 4;
+    auto drain = [&] {
+        while (avcodec_receive_packet(c, packet) == 0) {
+            AudioStreamPacketDescription d = {int64_t(out->packets.size()), uint32_t(packet->duration), uint32_t(packet->size)};
+            out->descriptions.push_back(d);
+            out->packets.append(reinterpret_cast<const char *>(packet->data), size_t(packet->size));
+            av_packet_unref(packet);
+        }
+    };
+    for (size_t at = 0; ok && at < frames; at += size_t(c->frame_size)) {
+        const int n = int(std::min<size_t>(size_t(c->frame_size), frames - at));
+        frame->nb_samples = n;
+        frame->format = c->sample_fmt;
+        av_channel_layout_copy(&frame->ch_layout, &c->ch_layout);
+        ok = av_frame_get_buffer(frame, 0) == 0;
+        for (int i = 0; ok && i < n; ++i) {
+            for (int ch = 0; ch < 2; ++ch)
+                reinterpret_cast<int16_t *>(frame->data[ch])[i] = int16_t(le(pcm, (at + size_t(i)) * 4 + size_t(ch) * 2, 2));
+        }
+        ok = ok && avcodec_send_frame(c, frame) == 0;
+        av_frame_unref(frame);
+        drain();
+    }
+    avcodec_send_frame(c, nullptr);
+    drain();
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&c);
+    return ok && !out->descriptions.empty();
 }
 
 // Feeds `data` through a queue as its buffers come back, then stops after draining.
@@ -304,6 +361,75 @@ TEST(AudioQueue, PausedQueueHoldsItsBuffersAndResumesWithoutLoss)
     WavOutput w = parseWav(disposeAndRead(f, path));
     ASSERT_TRUE(w.ok);
     EXPECT_TRUE(w.data == f.data);
+}
+
+// Compressed packets with their cookie are decoded on the sink thread; Apple Lossless makes the
+// result checkable bit for bit, and the decoder trim cuts exactly the frames asked.
+TEST(AudioQueue, CompressedPacketsWithACookieAreDecoded)
+{
+    const uint32_t rate = 44100;
+    const size_t frames = 20011;
+    const std::string pcm = noise(frames * 4, 21);
+    AlacStream alac;
+    ASSERT_TRUE(encodeAlac(pcm, rate, &alac));
+    struct Row {
+        const char *name;
+        int64_t skip, keep;
+    };
+    const Row rows[] = {{"whole stream", 0, -1}, {"trimmed", 1000, int64_t(frames) - 3000}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const std::string path = dir.file("alac.wav");
+        AudioStreamBasicDescription format{};
+        format.mSampleRate = rate;
+        format.mFormatID = kAudioFormatAppleLossless;
+        format.mFramesPerPacket = 4096;
+        format.mChannelsPerFrame = 2;
+        AudioQueue *queue = nullptr;
+        int back = 0;
+        auto onBuffer = [](void *user, AudioQueue *, AudioQueueBuffer *) { ++*static_cast<int *>(user); };
+        ASSERT_EQ(AudioQueueNewOutput(&format, onBuffer, &back, &queue, ("wav-fast:" + path).c_str()), kAudioQueueNoErr);
+        ASSERT_EQ(AudioQueueSetMagicCookie(queue, alac.cookie.data(), uint32_t(alac.cookie.size())), kAudioQueueNoErr);
+        AudioQueueSetDecoderTrim(queue, row.skip, row.keep);
+        // Two packets per buffer, each buffer's descriptions relative to that buffer.
+        int enqueued = 0;
+        for (size_t p = 0; p < alac.descriptions.size(); p += 2) {
+            const size_t count = std::min<size_t>(2, alac.descriptions.size() - p);
+            std::vector<AudioStreamPacketDescription> d(alac.descriptions.begin() + long(p), alac.descriptions.begin() + long(p + count));
+            const int64_t base = d[0].mStartOffset;
+            uint32_t bytes = 0;
+            for (AudioStreamPacketDescription &x : d) {
+                x.mStartOffset -= base;
+                bytes += x.mDataByteSize;
+            }
+            AudioQueueBuffer *b = nullptr;
+            ASSERT_EQ(AudioQueueAllocateBuffer(queue, bytes, &b), kAudioQueueNoErr);
+            memcpy(b->mAudioData, alac.packets.data() + base, bytes);
+            b->mAudioDataByteSize = bytes;
+            ASSERT_EQ(AudioQueueEnqueueBuffer(queue, b, uint32_t(count), d.data()), kAudioQueueNoErr);
+            ++enqueued;
+        }
+        AudioQueueFlush(queue);
+        AudioQueueStop(queue, false);
+        AudioQueueStart(queue);
+        ASSERT_TRUE(runLoopUntil([&] { return back == enqueued; }));
+        ASSERT_TRUE(runLoopUntil([&] {
+            uint32_t running = 1;
+            AudioQueueGetIsRunning(queue, &running);
+            return running == 0;
+        }));
+        const size_t kept = row.keep < 0 ? frames - size_t(row.skip) : size_t(row.keep);
+        EXPECT_EQ(AudioQueuePlayedFrames(queue), int64_t(kept));
+        AudioQueueDispose(queue, true);
+        AudioQueueWaitForDisposed();
+        WavOutput w = parseWav(readFile(path));
+        ASSERT_TRUE(w.ok);
+        EXPECT_EQ(w.bits, 16u);
+        EXPECT_EQ(w.channels, 2u);
+        EXPECT_EQ(w.data.size(), kept * 4);
+        EXPECT_TRUE(w.data == pcm.substr(size_t(row.skip) * 4, kept * 4));
+    }
 }
 
 TEST(AudioQueue, ImmediateStopDropsWhatIsQueuedAndGivesTheBuffersBack)
