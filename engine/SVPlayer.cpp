@@ -8,13 +8,6 @@
 #include "engine/SVCoreAudioFile.h"
 #include "platform/AudioQueue.h"
 
-// TEMPORARY until the platform reader is in the tree: weak references keep the engine
-// linkable; without the reader no platform-reader file can exist to reach these calls.
-int32_t SVCoreAudioFileRead(SVFile *, void *, int32_t, AudioStreamPacketDescription **, uint32_t *) __attribute__((weak));
-const AudioStreamBasicDescription *SVCoreAudioFileFormat(SVFile *) __attribute__((weak));
-std::vector<uint8_t> SVCoreAudioFileMagicCookie(SVFile *) __attribute__((weak));
-void SVCoreAudioFileTrim(SVFile *, int64_t *, int64_t *) __attribute__((weak));
-
 namespace {
 
 constexpr int kBufferCount = 3;
