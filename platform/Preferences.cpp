@@ -64,6 +64,9 @@ void setObject(const QString &key, const QVariant &value)
         settings().setValue(key, value);
     else
         settings().remove(key);
+    // Written through at once: Qt's deferred write is an event on the thread that created the
+    // store, which may be a scan thread that has ended; a killed process keeps its settings too.
+    settings().sync();
 }
 
 void setInteger(const QString &key, qint64 value) { setObject(key, QVariant(value)); }

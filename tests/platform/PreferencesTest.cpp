@@ -32,10 +32,21 @@ TEST(Preferences, ValuesRoundTripAndLandInTheConfigFolder)
     Preferences::setBool("FTPAutoStart", false);
     EXPECT_FALSE(Preferences::boolForKey("FTPAutoStart"));
 
+    // The file holds each write at once, for another process (sonavel-tool) to read.
+    QString file = QString::fromLocal8Bit(getenv("XDG_CONFIG_HOME")) + "/Sonavel/Sonavel.conf";
+    auto onDisk = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    EXPECT_TRUE(onDisk().contains("BackStep=15")) << onDisk().toStdString();
+    Preferences::setObject("BackStep", QVariant());
+    EXPECT_FALSE(onDisk().contains("BackStep"));
+    EXPECT_EQ(Preferences::integerForKey("BackStep"), 0);
+    Preferences::setInteger("BackStep", 15);
+
     // A new store (the next run of the program) reads what was written.
     Preferences::reset();
     EXPECT_EQ(Preferences::integerForKey("BackStep"), 15);
-    QString file = QString::fromLocal8Bit(getenv("XDG_CONFIG_HOME")) + "/Sonavel/Sonavel.conf";
     EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
 }
 
