@@ -355,6 +355,11 @@ TEST(AudioQueue, PausedQueueHoldsItsBuffersAndResumesWithoutLoss)
     EXPECT_LT(f.next, f.data.size());
     // The owner's own start and pause are not reported back to it.
     EXPECT_TRUE(f.runningReports.empty());
+    // The file is a whole WAV at any moment, even before the queue is disposed.
+    WavOutput partial = parseWav(readFile(path));
+    ASSERT_TRUE(partial.ok);
+    EXPECT_GT(partial.data.size(), 0u);
+    EXPECT_TRUE(partial.data == f.data.substr(0, partial.data.size()));
 
     AudioQueueStart(f.queue);
     ASSERT_TRUE(runLoopUntil([&] { return f.stopped(); }, 20000));
