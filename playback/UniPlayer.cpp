@@ -62,6 +62,44 @@ UniPlayer::~UniPlayer()
     SVDestroy(player_);
 }
 
+void UniPlayer::HeardClock::start(double position, double sampleRate)
+{
+    stretches.assign(1, {0, position});
+    fileStart = 0;
+    rate = sampleRate;
+}
+
+void UniPlayer::HeardClock::jump(double readBefore, double readAfter, int64_t played)
+{
+    if (!valid())
+        return;
+    const Stretch &last = stretches.back();
+    int64_t frame = last.frame + std::llround((readBefore - last.position) * rate);
+    // Stretches wholly heard already are of no further use.
+    while (stretches.size() > 1 && stretches[1].frame <= played)
+        stretches.erase(stretches.begin());
+    stretches.push_back({std::max(frame, last.frame), readAfter});
+}
+
+void UniPlayer::HeardClock::follow(double oldEnd, int64_t played)
+{
+    jump(oldEnd, 0.0, played);
+    if (valid())
+        fileStart = stretches.back().frame;
+}
+
+double UniPlayer::HeardClock::heard(int64_t played) const
+{
+    if (played < fileStart)
+        return double(played - fileStart) / rate;
+    const Stretch *at = &stretches.front();
+    for (const Stretch &s : stretches) {
+        if (s.frame <= played)
+            at = &s;
+    }
+    return at->position + double(played - at->frame) / rate;
+}
+
 void UniPlayer::setCurrentItem(const PlayableItemPtr &item)
 {
     if (!item)
@@ -69,11 +107,17 @@ void UniPlayer::setCurrentItem(const PlayableItemPtr &item)
     if (currentItem_)
         previousItem_ = currentItem_;
     currentItem_ = item;
+    itemEnded_ = false;
 }
 
 bool UniPlayer::playing() const
 {
     return SVGetStatus(player_) == SVStatusPlaying;
+}
+
+int64_t UniPlayer::playedFrames() const
+{
+    return AudioQueuePlayedFrames(player_->queue);
 }
 
 bool UniPlayer::runsOnInto(const PlayableItem &item) const
@@ -91,27 +135,40 @@ void UniPlayer::play(const PlayableItemPtr &item)
     RunLoop::cancelPerform(this, kPlayAction, QVariant());
     RunLoop::cancelPerform(this, kPauseAction, QVariant());
 
-    // An ended or failed file is started afresh: its queue then plays out what it still
-    // holds before the new one sounds, where a seek and restart would drop it.
+    // An ended or failed file is started afresh: a seek and restart would drop what its
+    // queue still holds, where a new start lets it play out first.
     int32_t status = SVGetStatus(player_);
-    bool sameFile = currentItem_ && currentItem_->path() == item->path() && SVCurrentFile(player_) &&
-                    status != SVStatusEnded && status != SVStatusError;
-    bool runOn = sameFile && runsOnInto(*item);
-
+    bool sameFile = currentItem_ && currentItem_->path() == item->path() &&
+                    SVCurrentFile(player_) && status != SVStatusEnded && status != SVStatusError;
+    if (sameFile && runsOnInto(*item)) {
+        runOnInto(item);
+        return;
+    }
     setCurrentItem(item);
     queuedItem_.reset();
-    itemEnded_ = false;
-
     if (!sameFile) {
         startFile(item);
         return;
     }
-    if (!runOn) {
-        seekToTime(item->startTime());
-        if (!playing())
-            play();
-    }
+    seekToTime(item->startTime());
+    if (!playing())
+        play();
     dispatchEvent(EventFileChanged);
+}
+
+void UniPlayer::runOnInto(const PlayableItemPtr &item)
+{
+    setCurrentItem(item);
+    queuedItem_.reset();
+    dispatchEvent(EventFileChanged);
+}
+
+void UniPlayer::adoptFile(SVFile *file, double position)
+{
+    knownFile_ = file;
+    knownFileEnd_ = file ? file->duration : 0.0;
+    if (file)
+        clock_.start(position, file->sample_rate);
 }
 
 void UniPlayer::startFile(const PlayableItemPtr &item)
@@ -124,11 +181,8 @@ void UniPlayer::startFile(const PlayableItemPtr &item)
     }
     if (!item->ownFile())
         SVFileSeek(file, item->startTime());
-    queueOrigin_ = SVFileTell(file);
-    originValid_ = true;
-    startingFile_ = true;
+    adoptFile(file, SVFileTell(file));
     SVPlayFile(player_, file);
-    startingFile_ = false;
 }
 
 void UniPlayer::play()
@@ -136,11 +190,9 @@ void UniPlayer::play()
     RunLoop::cancelPerform(this, kPauseAction, QVariant());
     itemEnded_ = false;
     int32_t status = SVGetStatus(player_);
-    if (status == SVStatusStopped || status == SVStatusEnded) {
-        // A fresh queue starts here (an ended file from its start).
-        queueOrigin_ = status == SVStatusEnded ? 0.0 : SVGetCurrentPosition(player_);
-        originValid_ = true;
-    }
+    // These two build a fresh queue (an ended file from its start).
+    if (status == SVStatusStopped || status == SVStatusEnded)
+        adoptFile(SVCurrentFile(player_), status == SVStatusEnded ? 0.0 : SVGetCurrentPosition(player_));
     SVPlay(player_);
 }
 
@@ -162,15 +214,12 @@ void UniPlayer::queueItem(const PlayableItemPtr &item)
 
 void UniPlayer::seekToTime(float seconds)
 {
-    if (SVGetStatus(player_) == SVStatusPlaying) {
-        // The queue keeps playing what it holds from before; what it reads next comes from
-        // the new position.
-        double before = SVGetCurrentPosition(player_);
-        SVSeek(player_, seconds);
-        queueOrigin_ += SVGetCurrentPosition(player_) - before;
-        return;
-    }
+    // While playing, the queue still plays what it holds from before the seek.
+    bool wasPlaying = playing();
+    double before = SVGetCurrentPosition(player_);
     SVSeek(player_, seconds);
+    if (wasPlaying)
+        clock_.jump(before, SVGetCurrentPosition(player_), playedFrames());
 }
 
 float UniPlayer::currentTime() const
@@ -234,12 +283,16 @@ void UniPlayer::onPlayerEvent(int32_t event)
         checkPlayer();
         break;
     case EventFileChanged:
-        if (!startingFile_)
-            originValid_ = false;  // a gapless switch: the queue began in the previous file
-        if (queuedItem_) {
-            setCurrentItem(queuedItem_);
-            queuedItem_.reset();
-            itemEnded_ = false;
+        // Our own SVPlayFile reports the file we handed it; only a switch inside the engine's
+        // chain brings the queued item in. (Priming may already have queued the next item.)
+        if (SVFile *file = SVCurrentFile(player_); file != knownFile_) {
+            clock_.follow(knownFileEnd_, playedFrames());
+            knownFile_ = file;
+            knownFileEnd_ = file ? file->duration : 0.0;
+            if (queuedItem_) {
+                setCurrentItem(queuedItem_);
+                queuedItem_.reset();
+            }
         }
         break;
     case EventPaused:
@@ -267,9 +320,9 @@ void UniPlayer::onEnded()
         onItemEnd();
         return;
     }
-    // Out of the engine's callback first; the ended queue still plays out what it holds.
-    PlayableItemPtr item = currentItem_;
-    RunLoop::performAfterDelay(this, kPlayAction, QVariant(), 0, [this, item] { play(item); });
+    // Out of the engine's callback; the ended queue is heard out before the repeat starts.
+    if (currentItem_)
+        playWhenHeard(currentItem_, 0);
 }
 
 void UniPlayer::checkPlayer()
@@ -302,42 +355,48 @@ void UniPlayer::checkPlayer()
 
 void UniPlayer::onItemEnd()
 {
+    PlayableItemPtr next;
     if (queuedItem_) {
-        PlayableItemPtr item = queuedItem_;
+        next = queuedItem_;
         queuedItem_.reset();
-        playWhenHeard(item, kNextItemDelay);
+    } else if (delegate_) {
+        next = delegate_->nextItem();
+        if (!next) {
+            pauseWhenHeard(0);
+            return;
+        }
+    } else {
         return;
     }
-    if (!delegate_)
+    // The next track of the same file follows on from what is being read: it takes over
+    // now, so that its own end is seen in the reports to come however fast output runs.
+    if (runsOnInto(*next)) {
+        runOnInto(next);
         return;
-    PlayableItemPtr next = delegate_->nextItem();
-    if (next)
-        playWhenHeard(next, kNextItemDelay);
-    else
-        pauseWhenHeard(0);
+    }
+    playWhenHeard(next, kNextItemDelay);
 }
 
 bool UniPlayer::currentEndHeard() const
 {
-    // The engine plays a whole file out by itself; only a cue track stops inside its file,
-    // and the read position runs ahead of what is heard by what the queue holds.
-    if (!currentItem_ || currentItem_->ownFile())
+    if (!currentItem_)
         return true;
     int32_t status = SVGetStatus(player_);
     if (status != SVStatusPlaying && status != SVStatusEnded)
-        return true;
-    SVFile *file = SVCurrentFile(player_);
-    if (!originValid_ || !file || file->sample_rate == 0 || !player_->queue)
-        return true;
-    double heard = queueOrigin_ + double(AudioQueuePlayedFrames(player_->queue)) / file->sample_rate;
+        return true;  // paused or stopped: waiting would not bring the end any nearer
+    AudioQueue *queue = player_->queue;
+    uint32_t running = 0;
+    if (!queue || !clock_.valid() || AudioQueueGetIsRunning(queue, &running) != kAudioQueueNoErr ||
+        !running)
+        return true;  // a queue that stopped has played all it had
     double end = double(currentItem_->startTime()) + double(currentItem_->totalTime());
-    return heard >= end - 0.5 / file->sample_rate;
+    return clock_.heard(playedFrames()) >= end - 0.5 / clock_.rate;
 }
 
 void UniPlayer::playWhenHeard(const PlayableItemPtr &item, double delay)
 {
     RunLoop::performAfterDelay(this, kPlayAction, QVariant(), delay, [this, item] {
-        if (!runsOnInto(*item) && !currentEndHeard()) {
+        if (!currentEndHeard()) {
             playWhenHeard(item, kHeardPollDelay);
             return;
         }

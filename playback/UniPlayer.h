@@ -8,9 +8,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "metadata/PlayableItem.h"
 
+struct SVFile;
 struct SVPlayer;
 
 class UniPlayerDelegate {
@@ -90,14 +92,38 @@ private:
         int32_t event;
     };
 
+    // Where in the current file the output is: the file position at which each stretch of
+    // played frames of the current output queue began. The engine's read position runs ahead
+    // of what is heard by what the queue holds.
+    struct HeardClock {
+        struct Stretch {
+            int64_t frame;    // played-frame count of the queue at which the stretch starts
+            double position;  // file position there, seconds
+        };
+        std::vector<Stretch> stretches;
+        int64_t fileStart = 0;  // where the current file's first stretch starts
+        double rate = 0;
+
+        void start(double position, double sampleRate);
+        // A seek while playing: what is read next follows what was read before.
+        void jump(double readBefore, double readAfter, int64_t played);
+        // A gapless switch: the new file begins where the old one ended.
+        void follow(double oldEnd, int64_t played);
+        bool valid() const { return rate > 0 && !stretches.empty(); }
+        // Seconds into the current file; negative while the previous file is still heard.
+        double heard(int64_t played) const;
+    };
+
     void setCurrentItem(const PlayableItemPtr &item);
     void onEnded();
+    void runOnInto(const PlayableItemPtr &item);
     bool runsOnInto(const PlayableItem &item) const;
     void playWhenHeard(const PlayableItemPtr &item, double delay);
     void pauseWhenHeard(double delay);
     bool currentEndHeard() const;
     void startFile(const PlayableItemPtr &item);
-    void startQueue();
+    void adoptFile(SVFile *file, double position);
+    int64_t playedFrames() const;
 
     SVPlayer *player_;
     PlayableItemPtr currentItem_;
@@ -110,12 +136,11 @@ private:
     // The engine may report one end several times while its buffers drain, and a cue track's
     // end is also seen in the position reports: the current item ends once.
     bool itemEnded_ = false;
-    // Set while our own call starts a file, to tell its file change from a gapless switch.
-    bool startingFile_ = false;
-    // The file position at which the current output queue began, so the position heard is
-    // origin + frames played; invalid after a gapless switch.
-    double queueOrigin_ = 0;
-    bool originValid_ = false;
+    // The engine's current file as last seen here, and where it ends: a file change that
+    // leaves it in place is our own start, not a gapless switch to the queued item.
+    SVFile *knownFile_ = nullptr;
+    double knownFileEnd_ = 0;
+    HeardClock clock_;
 };
 
 template <class Member>
