@@ -381,8 +381,15 @@ void SVSeek(SVPlayer *player, double seconds)
     if (!player || !player->file)
         return;
     SVFileSeek(player->file, seconds);
-    if (player->status != SVStatusPlaying)
+    if (player->status != SVStatusPlaying) {
         player->status = SVStatusStopped;
+        return;
+    }
+    // A packet queue's decoder cuts its output at the stream's length as counted from where the
+    // queue started; after a seek that count is wrong (a seek back would cut the end off), so a
+    // platform-reader file goes on in a fresh queue from the target.
+    if (player->file->type == SVFileTypeCoreAudio)
+        player_start(player);
 }
 
 void SVSetVolume(SVPlayer *player, float volume)

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CodecFixtures.h"
 #include "PlayerFixtures.h"
 #include "TestSupport.h"
 #include "engine/SVFile.h"
@@ -430,6 +431,33 @@ TEST(SVPlayer, PlayFileTakesItsFileOutOfTheChain)
     EXPECT_EQ(SVCurrentFile(s.player), b);
     EXPECT_EQ(b->next, nullptr);
     ASSERT_TRUE(s.waitPlayedOut());
+}
+
+// The output of a packet queue is cut at the stream's length counted from the queue's start; a
+// seek back while playing must not leave that count in force, or the end goes missing.
+TEST(SVPlayer, SeekBackInACompressedFileStillPlaysToTheEnd)
+{
+    TempDir dir;
+    const std::string wav = dir.file("tone.wav");
+    const std::string m4a = dir.file("tone.m4a");
+    ASSERT_TRUE(fixture::toneWav(wav, 2.0));
+    ASSERT_TRUE(fixture::ffmpeg({"-i", wav, "-c:a", "aac", "-b:a", "128k", m4a}));
+    const std::string out = dir.file("out.wav");
+    ScopedOutput output("wav:" + out);
+    {
+        Session s;
+        SVPlayFile(s.player, SVFileOpen(m4a.c_str()));
+        ASSERT_EQ(SVGetStatus(s.player), SVStatusPlaying);
+        ASSERT_TRUE(runLoopUntil([&] { return AudioQueuePlayedFrames(s.player->queue) > 44100 / 2; }));
+        SVSeek(s.player, 0.0);
+        EXPECT_EQ(SVGetStatus(s.player), SVStatusPlaying);
+        ASSERT_TRUE(s.waitPlayedOut());
+    }
+    // The stream from the seek on is whole.
+    const std::string played = parseWav(readFile(AudioSinkNumberedPath(out, 2))).data;
+    const std::string reference = fixture::ffmpegDecode(m4a);
+    EXPECT_EQ(played.size(), size_t(2 * 44100) * 4);
+    EXPECT_LE(fixture::maxDifference16(played, reference), 1);
 }
 
 TEST(SVPlayer, VolumeHalvesSamplesFromWhenItIsSet)
