@@ -26,7 +26,7 @@ public:
 
 private:
     int decodeMore();
-    void startFrame(const AVPacket *packet);
+    bool startFrame(const AVPacket *packet);
     bool frameChecksumOk() const;
     void appendOutput(const AVFrame *decoded);
 
@@ -40,7 +40,8 @@ private:
     int version_ = 0;
     int64_t totalBlocks_ = 0;
 
-    std::vector<unsigned char> pending_;  // decoded blocks not handed out yet
+    std::vector<unsigned char> frameData_;  // the frame being decoded, until its checksum is known
+    std::vector<unsigned char> pending_;    // checked blocks not handed out yet
     size_t pendingPos_ = 0;
     int64_t seekTarget_ = -1;             // until the first frame after a seek arrives
     int64_t skipBlocks_ = 0;              // blocks of that frame before the target
@@ -95,7 +96,7 @@ int FfmpegApeDecompress::open(const char *path)
 
 // The demuxer's packet is the frame's 32-bit words behind an 8-byte header (block count,
 // bit offset in bytes); the bitstream reads each word most significant byte first.
-void FfmpegApeDecompress::startFrame(const AVPacket *packet)
+bool FfmpegApeDecompress::startFrame(const AVPacket *packet)
 {
     inFrame_ = true;
     crc_ = UINT32_MAX;
@@ -106,18 +107,22 @@ void FfmpegApeDecompress::startFrame(const AVPacket *packet)
                           : 0;
         seekTarget_ = -1;
     }
-    if (version_ < kFirstCheckedVersion || packet->size < 8)
-        return;
+    if (packet->size < 8)
+        return false;
+    if (version_ < kFirstCheckedVersion)
+        return true;
     const unsigned char *words = packet->data + 8;
     size_t size = (size_t)packet->size - 8;
     uint32_t skip = AV_RL32(packet->data + 4);
+    // A frame cut off before its checksum (a truncated file) cannot be trusted.
     if (skip > 3 || ((skip + 4 + 3) & ~3u) > size)
-        return;
+        return false;
     uint32_t stored = 0;
     for (uint32_t q = skip; q < skip + 4; q++)
         stored = stored << 8 | words[(q & ~3u) + 3 - (q & 3)];
     storedCrc_ = stored & 0x7FFFFFFF;  // the top bit announces frame flags
     checkFrame_ = true;
+    return true;
 }
 
 bool FfmpegApeDecompress::frameChecksumOk() const
@@ -130,8 +135,9 @@ void FfmpegApeDecompress::appendOutput(const AVFrame *decoded)
     size_t sampleBytes = (size_t)bits_ / 8;
     size_t blockBytes = sampleBytes * (size_t)channels_;
     size_t n = (size_t)decoded->nb_samples;
-    pending_.resize(n * blockBytes);
-    unsigned char *p = pending_.data();
+    size_t start = frameData_.size();
+    frameData_.resize(start + n * blockBytes);
+    unsigned char *p = frameData_.data() + start;
     for (size_t k = 0; k < n; k++) {
         for (int c = 0; c < channels_; c++) {
             const uint8_t *plane = decoded->extended_data[c];
@@ -150,13 +156,12 @@ void FfmpegApeDecompress::appendOutput(const AVFrame *decoded)
             }
         }
     }
-    crc_ = av_crc(av_crc_get_table(AV_CRC_32_IEEE_LE), crc_, pending_.data(), pending_.size());
-    size_t skip = (size_t)(skipBlocks_ < (int64_t)n ? skipBlocks_ : (int64_t)n);
-    skipBlocks_ -= (int64_t)skip;
-    pendingPos_ = skip * blockBytes;
+    crc_ = av_crc(av_crc_get_table(AV_CRC_32_IEEE_LE), crc_, frameData_.data() + start, n * blockBytes);
 }
 
-// Fills pending_ with the next decoded piece: 1 when it did, 0 at the end, else an error.
+// Fills pending_ with the next whole frame, checked against its checksum before any of it is
+// handed out (a damaged or cut-off frame would otherwise play as noise until its end): 1 when
+// it did, 0 at the end, else an error.
 int FfmpegApeDecompress::decodeMore()
 {
     for (;;) {
@@ -164,7 +169,7 @@ int FfmpegApeDecompress::decodeMore()
         if (r == 0) {
             appendOutput(frame_);
             av_frame_unref(frame_);
-            return 1;
+            continue;
         }
         if (r != AVERROR(EAGAIN) && r != AVERROR_EOF)
             return ERROR_DECOMPRESSING_FRAME;
@@ -173,6 +178,15 @@ int FfmpegApeDecompress::decodeMore()
             inFrame_ = false;
             if (!frameChecksumOk())
                 return ERROR_INVALID_CHECKSUM;
+            size_t blockBytes = (size_t)(bits_ / 8 * channels_);
+            size_t blocks = frameData_.size() / blockBytes;
+            size_t skip = (size_t)(skipBlocks_ < (int64_t)blocks ? skipBlocks_ : (int64_t)blocks);
+            skipBlocks_ = 0;
+            pending_.swap(frameData_);
+            frameData_.clear();
+            pendingPos_ = skip * blockBytes;
+            if (pendingPos_ < pending_.size())
+                return 1;
         }
         if (r == AVERROR_EOF)
             return 0;
@@ -186,7 +200,10 @@ int FfmpegApeDecompress::decodeMore()
         }
         if (r < 0)
             return ERROR_DECOMPRESSING_FRAME;
-        startFrame(packet_);
+        if (!startFrame(packet_)) {
+            av_packet_unref(packet_);
+            return ERROR_DECOMPRESSING_FRAME;
+        }
         r = avcodec_send_packet(codec_, packet_);
         av_packet_unref(packet_);
         if (r < 0)
@@ -208,10 +225,11 @@ int FfmpegApeDecompress::GetData(unsigned char *buffer, int64_t blocks, int64_t 
             got += n;
             continue;
         }
+        // The error codes are positive, like the 1 of a decoded frame.
         int r = decodeMore();
         if (r == 0)
             atEnd_ = true;
-        else if (r < 0)
+        else if (r != 1)
             error_ = r;
     }
     if (retrieved)
@@ -221,6 +239,7 @@ int FfmpegApeDecompress::GetData(unsigned char *buffer, int64_t blocks, int64_t 
 
 int FfmpegApeDecompress::Seek(int64_t block)
 {
+    frameData_.clear();
     pending_.clear();
     pendingPos_ = 0;
     skipBlocks_ = 0;

@@ -26,8 +26,9 @@ class IAPEDecompress {
 public:
     virtual ~IAPEDecompress() = default;
     // Decodes up to `blocks` blocks (frames) into `buffer`; `*retrieved` gets the count.
-    // After a damaged frame (decoder error or checksum mismatch) it keeps returning the error
-    // and 0 blocks until the next Seek.
+    // A frame's blocks are handed out once the whole frame has decoded and matched its
+    // checksum. After a damaged frame (decoder error, checksum mismatch, cut off) it keeps
+    // returning the error and 0 blocks until the next Seek.
     virtual int GetData(unsigned char *buffer, int64_t blocks, int64_t *retrieved) = 0;
     // The next GetData starts at this block; past the end means nothing is left.
     virtual int Seek(int64_t block) = 0;

@@ -305,6 +305,23 @@ TEST(CoreAudioReader, ReadFailures)
     }
 }
 
+TEST(CoreAudioReader, RenderedThroughTheOutputQueue)
+{
+    for (const Encoded &e : {kMp3, kM4a}) {
+        SCOPED_TRACE(e.name);
+        TempDir dir;
+        std::string path = encode(dir, e);
+        ASSERT_FALSE(path.empty());
+        ToolResult r = runTool({"render", "--output", "wav-fast:" + dir.file("out.wav"), path});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        std::string played = wavData(readFile(dir.file("out.wav")));
+        const std::string reference = ffmpegDecode(path);
+        EXPECT_EQ(played.size(), size_t(kFrames) * 4);
+        EXPECT_LE(reference.size() - played.size(), size_t(e.framesPerPacket) * 4);
+        EXPECT_LE(maxDifference16(played, reference), 1);
+    }
+}
+
 TEST(CoreAudioReader, ToolShowsTagsAndHasNoPcm)
 {
     TempDir dir;
