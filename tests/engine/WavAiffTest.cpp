@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "RiffFixtures.h"
 #include "TestSupport.h"
@@ -390,6 +391,119 @@ TEST(PcmReaders, ReadsTagChunks)
     EXPECT_TRUE(SVTagIsEmpty(&f->tag));
     EXPECT_EQ(readAll(f), pcm);
     SVFileClose(f);
+}
+
+// Files written by sox, ffmpeg and python3-mutagen: the format the reader reports and every
+// sample byte agree with sox's own reading of the same file.
+TEST(PcmReaders, FilesWrittenByOtherPrograms)
+{
+    const char *tagScript = R"(
+import sys
+from mutagen.wave import WAVE
+from mutagen.aiff import AIFF
+from mutagen.id3 import TIT2, TPE1, TRCK, APIC
+for path in sys.argv[2:]:
+    f = (WAVE if path.endswith('.wav') else AIFF)(path)
+    f.add_tags()
+    f.tags.add(TIT2(encoding=3, text=sys.argv[1]))
+    f.tags.add(TPE1(encoding=1, text='Art\u00efst'))
+    f.tags.add(TRCK(encoding=3, text='7/12'))
+    f.tags.add(APIC(encoding=3, mime='image/png', type=3, desc='Cover', data=b'\x89PNG' + bytes(range(256)) * 3))
+    f.save()
+)";
+    const std::string cafe = "Caf\xc3\xa9 \xe6\x9d\xb1\xe4\xba\xac";
+    const std::vector<std::string> sine = {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=0.3"};
+    struct Row {
+        const char *name;
+        const char *fileName;
+        std::vector<std::string> make;  // writes the file; "OUT" is its path
+        uint32_t channels, bits, rate;
+        int32_t bigEndian;
+        const char *soxRaw;  // sox output option giving the same bytes; null: the open fails
+        bool titled;
+    } rows[] = {
+        {"sox 16-bit stereo WAV", "a.wav", {"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", "OUT", "synth", "0.3", "sine", "440"},
+         2, 16, 44100, 0, "-L", false},
+        {"sox 8-bit WAV (unsigned as stored)", "b.wav", {"sox", "-n", "-r", "22050", "-c", "1", "-b", "8", "OUT", "synth", "0.3", "sine", "440"},
+         1, 8, 22050, 0, "-L", false},
+        {"sox 24-bit mono AIFF", "c.aiff", {"sox", "-n", "-r", "48000", "-c", "1", "-b", "24", "OUT", "synth", "0.3", "sine", "440"},
+         1, 24, 48000, 1, "-B", false},
+        {"sox 32-bit stereo AIF", "d.aif", {"sox", "-n", "-r", "96000", "-c", "2", "-b", "32", "OUT", "synth", "0.1", "sine", "440"},
+         2, 32, 96000, 1, "-B", false},
+        {"sox 24-bit WAV is extensible: refused", "e.wav", {"sox", "-n", "-r", "96000", "-c", "2", "-b", "24", "OUT", "synth", "0.1", "sine", "440"},
+         0, 0, 0, 0, nullptr, false},
+        {"ffmpeg little-endian AIFC (sowt)", "f.aif", {"ffmpeg", "-c:a", "pcm_s16le", "-f", "aiff", "OUT"},
+         1, 16, 44100, 0, "-L", false},
+        {"ffmpeg AIFF with an ID3v2.4 chunk", "g.aiff", {"ffmpeg", "-c:a", "pcm_s24be", "-write_id3v2", "1", "-metadata", "title=" + cafe, "OUT"},
+         1, 24, 44100, 1, "-B", true},
+        {"ffmpeg WAV", "h.wav", {"ffmpeg", "-ac", "2", "-c:a", "pcm_s16le", "OUT"},
+         2, 16, 44100, 0, "-L", false},
+    };
+    TempDir dir;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = dir.file(row.fileName);
+        std::vector<std::string> make = row.make;
+        if (make[0] == "ffmpeg") {
+            make.insert(make.begin() + 1, sine.begin(), sine.end());
+            make.insert(make.begin() + 1, {"-nostdin", "-loglevel", "error", "-y"});
+        }
+        for (std::string &arg : make)
+            if (arg == "OUT")
+                arg = path;
+        ToolResult made = runProgram(make);
+        if (made.exitCode != 0)
+            GTEST_SKIP() << make[0] << " unavailable: " << made.err;
+
+        StderrCapture err;
+        SVFile *f = SVFileOpen(path.c_str());
+        std::string lines = err.lines();
+        if (!row.soxRaw) {
+            EXPECT_EQ(f, nullptr);
+            EXPECT_EQ(lines, failed("SVWavFile", "fmt.audioFormat == 1"));
+            SVFileClose(f);
+            continue;
+        }
+        ASSERT_NE(f, nullptr) << lines;
+        EXPECT_EQ(lines, "");
+        EXPECT_EQ(f->num_channels, row.channels);
+        EXPECT_EQ(f->bits_per_sample, row.bits);
+        EXPECT_EQ(f->sample_rate, row.rate);
+        EXPECT_EQ(f->big_endian, row.bigEndian);
+        EXPECT_EQ(f->block_size, row.channels * row.bits / 8);
+        if (row.titled) {
+            EXPECT_STREQ(f->tag.title, cafe.c_str());
+        }
+        ToolResult raw = runProgram({"sox", path, "-t", "raw", row.soxRaw, "-"});
+        ASSERT_EQ(raw.exitCode, 0) << raw.err;
+        const size_t frames = raw.out.size() / f->block_size;
+        EXPECT_DOUBLE_EQ(f->duration, double(frames) / f->sample_rate);
+        EXPECT_EQ(readAll(f, 4096), raw.out);
+        SVFileSeek(f, 0.1);
+        const size_t target = size_t(0.1 / f->duration * double(frames));
+        EXPECT_NEAR(double(target), 0.1 * row.rate, 1.0);
+        EXPECT_EQ(readAll(f, 1000), raw.out.substr(target * f->block_size));
+        SVFileClose(f);
+    }
+
+    // Tags that mutagen adds to a WAV and an AIFF file: a cover past 127 bytes, so the
+    // ID3v2.4 frame sizes are synchsafe.
+    ToolResult tagged = runProgram({"/usr/bin/python3", "-c", tagScript, cafe, dir.file("a.wav"), dir.file("c.aiff")});
+    if (tagged.exitCode != 0)
+        GTEST_SKIP() << "python3-mutagen unavailable: " << tagged.err;
+    for (const char *name : {"a.wav", "c.aiff"}) {
+        SCOPED_TRACE(name);
+        SVFile *f = SVFileOpen(dir.file(name).c_str());
+        ASSERT_NE(f, nullptr);
+        EXPECT_STREQ(f->tag.title, cafe.c_str());
+        EXPECT_STREQ(f->tag.artist, "Art\xc3\xafst");
+        EXPECT_EQ(f->tag.track, 7);
+        ASSERT_EQ(f->tag.picture_size, 4 + 256 * 3);
+        EXPECT_EQ(f->tag.picture[4 + 255], 255);
+        ToolResult raw = runProgram({"sox", dir.file(name), "-t", "raw", name[0] == 'a' ? "-L" : "-B", "-"});
+        EXPECT_EQ(readAll(f, 4096), raw.out);  // the tag chunk is not read as samples
+        SVFileClose(f);
+    }
 }
 
 // Files past 2 GiB, made sparse so they cost no disk: offsets beyond 32 bits must hold.
