@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CodecFixtures.h"
 #include "RiffFixtures.h"
 #include "TestSupport.h"
 #include "engine/SVFile.h"
@@ -115,7 +116,10 @@ TEST(FlacReader, OpensSixteenAndTwentyFourBitStereoOnly)
         {"mono", 1, 16, "f->num_channels == 2"},
         {"six channels", 6, 24, "f->num_channels == 2"},
         {"8-bit", 2, 8, "f->bits_per_sample == 16 || f->bits_per_sample == 24"},
+        {"eight channels", 8, 16, "f->num_channels == 2"},
         {"20-bit", 2, 20, "f->bits_per_sample == 16 || f->bits_per_sample == 24"},
+        {"32-bit", 2, 32, "f->bits_per_sample == 16 || f->bits_per_sample == 24"},
+        {"12-bit mono", 1, 12, "f->bits_per_sample == 16 || f->bits_per_sample == 24"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -174,6 +178,54 @@ TEST(FlacReader, FilesOfTheFlacProgramReadAsTheirWavData)
         ASSERT_NE(f, nullptr);
         EXPECT_TRUE(readAll(f, int32_t(f->block_size) * 3) == data);
         SVFileClose(f);
+    }
+}
+
+// sox makes the WAV, flac the FLAC with its tags and cover; sonavel-tool reads it back.
+TEST(FlacReader, ToolReadsFilesOfSoxAndFlac)
+{
+    struct Row {
+        const char *name;
+        unsigned bits;
+        unsigned rate;
+    } rows[] = {
+        {"16-bit 44.1 kHz", 16, 44100},
+        {"24-bit 96 kHz", 24, 96000},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        ToolResult r = runProgram({"sox", "-n", "-r", std::to_string(row.rate), "-b", std::to_string(row.bits), "-c",
+                                   "2", "-t", "wavpcm", dir.file("in.wav"), "synth", "2.5", "sine", "440",
+                                   "pinknoise", "vol", "0.8"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const std::string cover = "\x89PNG cover bytes" + pattern(500, 7);
+        writeFile(dir.file("cover.png"), cover);
+        r = runProgram({"flac", "-s", "-T", "TITLE=Sox tone", "-T", "TRACKNUMBER=2/5", "-T", "DATE=2020",
+                        "--picture", "3|image/png|front|16x16x24|" + dir.file("cover.png"), "-o", dir.file("in.flac"),
+                        dir.file("in.wav")});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const std::string data = wavData(readFile(dir.file("in.wav")));
+        const size_t frameBytes = row.bits / 8 * 2;
+        ASSERT_EQ(data.size(), size_t(row.rate) * 5 / 2 * frameBytes);
+
+        ToolResult pcm = runTool({"pcm", dir.file("in.flac")});
+        EXPECT_EQ(pcm.exitCode, 0);
+        EXPECT_TRUE(pcm.out == data) << "pcm gave " << pcm.out.size() << " bytes";
+        // A small chunk still reads: no read may be asked for less than a maximal frame.
+        pcm = runTool({"pcm", dir.file("in.flac"), "--seek", "1.3", "--chunk", "100"});
+        EXPECT_EQ(pcm.exitCode, 0);
+        const size_t frame = size_t(1.3 / 2.5 * (row.rate * 2.5));
+        EXPECT_TRUE(pcm.out == data.substr(frame * frameBytes)) << "pcm --seek gave " << pcm.out.size() << " bytes";
+
+        ToolResult tags = runTool({"tags", dir.file("in.flac")});
+        EXPECT_EQ(tags.exitCode, 0);
+        EXPECT_NE(tags.out.find("\"title\": \"Sox tone\""), std::string::npos) << tags.out;
+        EXPECT_NE(tags.out.find("\"track\": 2}"), std::string::npos) << tags.out;
+        EXPECT_NE(tags.out.find("\"year\": 0"), std::string::npos) << tags.out;  // DATE is not YEAR
+        EXPECT_NE(tags.out.find("\"picture_size\": " + std::to_string(cover.size()) + ","), std::string::npos)
+            << tags.out;
+        EXPECT_NE(tags.out.find("\"duration\": 2.5"), std::string::npos) << tags.out;
     }
 }
 
