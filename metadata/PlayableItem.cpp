@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -43,11 +45,14 @@ QString utf8OrNull(const char *bytes)
 // album.flac -> album.EXT, beside it.
 QString withExtension(const QString &path, const char *extension)
 {
-    QFileInfo info(path);
-    return info.path() + "/" + info.completeBaseName() + "." + extension;
+    qsizetype slash = path.lastIndexOf('/');
+    qsizetype dot = path.lastIndexOf('.');
+    QString base = dot > slash ? path.left(dot) : path;
+    return base + '.' + QLatin1String(extension);
 }
 
-bool exists(const QString &path) { return QFileInfo::exists(path); }
+// A plain access() keeps a library scan from paying for a QFileInfo per candidate name.
+bool exists(const QString &path) { return access(QFile::encodeName(path).constData(), F_OK) == 0; }
 
 SVFile *openFile(const QString &path) { return SVFileOpen(QFile::encodeName(path).constData()); }
 
