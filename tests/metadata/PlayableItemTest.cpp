@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include "TestSupport.h"
 #include "metadata/CharacterEncoding.h"
@@ -341,6 +344,102 @@ TEST(PlayableItem, ToolDescribesItems)
                              "\"hasEmbeddedCoverImage\": true", "\"cover\": {\"width\": 7, \"height\": 2}",
                              "\"album\": \"Live\"", "\"genre\": null", "null\n]"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+}
+
+bool haveProgram(const std::string &name)
+{
+    return runProgram({"sh", "-c", "command -v " + name}).exitCode == 0;
+}
+
+TEST(PlayableItem, ToolDescribesAlbumsMadeByOtherPrograms)
+{
+    for (const char *program : {"sox", "flac", "ffmpeg", "java"}) {
+        if (!haveProgram(program))
+            GTEST_SKIP() << program << " is not installed";
+    }
+    TempDir dir;
+    auto run = [](const std::vector<std::string> &args) {
+        ToolResult r = runProgram(args);
+        EXPECT_EQ(r.exitCode, 0) << args[0] << ": " << r.err;
+    };
+    run({"sox", "-n", "-r", "44100", "-b", "16", "-c", "2", "-t", "wavpcm", dir.file("in.wav"), "synth", "12",
+         "sine", "300", "brownnoise", "vol", "0.7"});
+    writeFile(dir.file("cover.png"), imageBytes(9, 4, "PNG"));
+    const std::string sheet = "PERFORMER \"Band\"\nTITLE \"Live\"\nFILE \"x\" WAVE\n"
+                              "  TRACK 01 AUDIO\n    TITLE \"One\"\n    INDEX 01 00:00:00\n"
+                              "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 01 00:04:00\n"
+                              "  TRACK 03 AUDIO\n    INDEX 01 00:09:00\n";
+    writeFile(dir.file("sheet.cue"), sheet);
+    // The sheet embedded as a CUESHEET comment, as ripping programs store it.
+    run({"flac", "-s", "-f", "-o", dir.file("byflac.flac"), "-T", "TITLE=Whole", "-T", "ARTIST=Someone",
+         "-T", "YEAR=2001", "--tag-from-file=CUESHEET=" + dir.file("sheet.cue"),
+         "--picture=" + dir.file("cover.png"), dir.file("in.wav")});
+    run({"ffmpeg", "-v", "error", "-y", "-i", dir.file("in.wav"), "-i", dir.file("cover.png"), "-map", "0",
+         "-map", "1", "-c:a", "flac", "-c:v", "copy", "-disposition:v", "attached_pic", "-metadata:s:v",
+         "comment=Cover (front)", "-metadata", "title=FF Title", "-metadata", "album=FF Album", "-metadata",
+         "YEAR=2002", "-metadata", "TRACKNUMBER=4", dir.file("byffmpeg.flac")});
+    run({"ffmpeg", "-v", "error", "-y", "-i", dir.file("in.wav"), "-write_id3v2", "1", "-id3v2_version", "3",
+         "-metadata", "title=Aiff Title", "-metadata", "artist=Aiff Artist", "-metadata", "date=1998",
+         dir.file("byffmpeg.aiff")});
+    run({"java", "-jar", "/usr/share/java/jmac.jar", "c2", dir.file("in.wav"), dir.file("byjmac.ape")});
+    writeFile(dir.file("byjmac.cue"), sheet);
+
+    ToolResult r = runTool({"item", "--cover", dir.file("byflac.flac"), dir.file("byffmpeg.flac"),
+                            dir.file("byffmpeg.aiff"), dir.file("byjmac.ape")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    QJsonParseError error;
+    QJsonArray items = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error).array();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
+    ASSERT_EQ(items.size(), 4) << r.out;
+
+    struct Row {
+        const char *name;
+        const char *title, *tagtitle, *artist, *album;
+        int year, trackNumber, audioType, coverWidth;
+        bool withSheet;
+    } rows[] = {
+        {"flac, sheet embedded", "Live", "Whole", "Band", "Live", 2001, 0, 5, 9, true},
+        {"ffmpeg flac, front cover", "FF Title", "FF Title", nullptr, "FF Album", 2002, 4, 5, 9, false},
+        {"ffmpeg aiff, ID3 chunk", "Aiff Title", "Aiff Title", "Aiff Artist", nullptr, 1998, 0, 2, 0, false},
+        {"jmac ape, sheet beside", "Live", nullptr, "Band", "Live", 0, 0, 6, 0, true},
+    };
+    auto text = [](const char *s) { return s ? QJsonValue(QString::fromUtf8(s)) : QJsonValue(QJsonValue::Null); };
+    for (qsizetype i = 0; i < items.size(); i++) {
+        const Row &row = rows[i];
+        SCOPED_TRACE(row.name);
+        QJsonObject item = items[i].toObject();
+        EXPECT_EQ(item["title"], text(row.title));
+        EXPECT_EQ(item["tagtitle"], text(row.tagtitle));
+        EXPECT_EQ(item["artist"], text(row.artist));
+        EXPECT_EQ(item["album"], text(row.album));
+        EXPECT_EQ(item["year"].toInt(), row.year);
+        EXPECT_EQ(item["trackNumber"].toInt(), row.trackNumber);
+        EXPECT_EQ(item["audioType"].toInt(), row.audioType);
+        EXPECT_EQ(item["sampleRate"].toInt(), 44100);
+        EXPECT_EQ(item["bitsPerSample"].toInt(), 16);
+        EXPECT_EQ(item["totalTime"].toDouble(), 12.0);
+        EXPECT_EQ(item["hasEmbeddedCoverImage"].toBool(), row.coverWidth > 0);
+        EXPECT_EQ(item["cover"].toObject()["width"].toInt(), row.coverWidth);
+        QJsonArray subs = item["subItems"].toArray();
+        ASSERT_EQ(subs.size(), row.withSheet ? 3 : 0);
+        if (!row.withSheet)
+            continue;
+        const char *titles[] = {"One", "Two", ""};
+        const double starts[] = {0, 4, 9}, totals[] = {4, 5, 3};
+        for (int k = 0; k < 3; k++) {
+            QJsonObject sub = subs[k].toObject();
+            EXPECT_EQ(sub["title"].toString(), titles[k]);
+            EXPECT_EQ(sub["trackNumber"].toInt(), k + 1);
+            EXPECT_EQ(sub["startTime"].toDouble(), starts[k]);
+            EXPECT_EQ(sub["totalTime"].toDouble(), totals[k]);
+            EXPECT_FALSE(sub["ownFile"].toBool());
+            EXPECT_EQ(sub["path"], item["path"]);
+            EXPECT_EQ(sub["audioType"].toInt(), row.audioType);
+            EXPECT_EQ(sub["cover"].toObject()["width"].toInt(), row.coverWidth);
+        }
+    }
+    EXPECT_EQ(readFile(dir.file("byflac.flac.cue")), sheet);
+    EXPECT_FALSE(QFileInfo::exists(q(dir.file("byjmac.ape.cue"))));
 }
 
 }  // namespace
