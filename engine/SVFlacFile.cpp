@@ -34,29 +34,51 @@ uint32_t frameBytes(const SVFlacFile *ff)
     return ff->num_channels * ff->bits_per_sample / 8;
 }
 
+uint64_t low24(FLAC__int32 v) { return (uint32_t)v & 0xFFFFFF; }
+
+void store64(unsigned char *p, uint64_t v)
+{
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    memcpy(p, &v, 8);
+#else
+    for (int i = 0; i < 8; i++)
+        p[i] = (unsigned char)(v >> (8 * i));
+#endif
+}
+
 // Interleaves frames [from, to) of a stereo block as 16- or 24-bit little-endian samples.
+// Whole 64-bit stores: this loop is most of what the reader adds to libFLAC's own work.
 void interleave(unsigned char *p, const FLAC__int32 *const channel[], uint32_t from, uint32_t to,
                 uint32_t bits)
 {
-    const FLAC__int32 *left = channel[0];
-    const FLAC__int32 *right = channel[1];
+    const FLAC__int32 *l = channel[0];
+    const FLAC__int32 *r = channel[1];
+    uint32_t k = from;
     if (bits == 16) {
-        for (uint32_t k = from; k < to; k++, p += 4) {
-            FLAC__int32 l = left[k], r = right[k];
-            p[0] = (unsigned char)l;
-            p[1] = (unsigned char)(l >> 8);
-            p[2] = (unsigned char)r;
-            p[3] = (unsigned char)(r >> 8);
+        for (; k + 2 <= to; k += 2, p += 8)
+            store64(p, (uint64_t)(uint16_t)l[k] | (uint64_t)(uint16_t)r[k] << 16 |
+                           (uint64_t)(uint16_t)l[k + 1] << 32 | (uint64_t)(uint16_t)r[k + 1] << 48);
+        for (; k < to; k++, p += 4) {
+            p[0] = (unsigned char)l[k];
+            p[1] = (unsigned char)(l[k] >> 8);
+            p[2] = (unsigned char)r[k];
+            p[3] = (unsigned char)(r[k] >> 8);
         }
     } else {
-        for (uint32_t k = from; k < to; k++, p += 6) {
-            FLAC__int32 l = left[k], r = right[k];
-            p[0] = (unsigned char)l;
-            p[1] = (unsigned char)(l >> 8);
-            p[2] = (unsigned char)(l >> 16);
-            p[3] = (unsigned char)r;
-            p[4] = (unsigned char)(r >> 8);
-            p[5] = (unsigned char)(r >> 16);
+        // Four frames are 24 bytes: three stores.
+        for (; k + 4 <= to; k += 4, p += 24) {
+            store64(p, low24(l[k]) | low24(r[k]) << 24 | low24(l[k + 1]) << 48);
+            store64(p + 8, low24(l[k + 1]) >> 16 | low24(r[k + 1]) << 8 | low24(l[k + 2]) << 32 |
+                               low24(r[k + 2]) << 56);
+            store64(p + 16, low24(r[k + 2]) >> 8 | low24(l[k + 3]) << 16 | low24(r[k + 3]) << 40);
+        }
+        for (; k < to; k++, p += 6) {
+            p[0] = (unsigned char)l[k];
+            p[1] = (unsigned char)(l[k] >> 8);
+            p[2] = (unsigned char)(l[k] >> 16);
+            p[3] = (unsigned char)r[k];
+            p[4] = (unsigned char)(r[k] >> 8);
+            p[5] = (unsigned char)(r[k] >> 16);
         }
     }
 }
