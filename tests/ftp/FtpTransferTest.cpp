@@ -126,6 +126,14 @@ TEST_F(FtpServerTest, DataWaitsForThePassiveClientAndActiveModeUsesThePeer)
         EXPECT_EQ(c.readLine(), "226 Transfer complete.");
         EXPECT_EQ(c.prepareData(Mode::Eprt), "200 EPRT command successful.");
         EXPECT_EQ(c.command("LPRT 4,4,127,0,0,1,2,0,0"), "501 Syntax error in parameters or arguments.");
+        // Every passive reply names a port that listens.
+        for (int i = 0; i < 20; i++) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(c.prepareData(i % 2 ? Mode::Pasv : Mode::Epsv).substr(0, 4), i % 2 ? "227 " : "229 ");
+            int fd = c.openData();
+            EXPECT_GE(fd, 0);
+            close(fd);
+        }
         // A data command without any data connection is refused instead of waiting forever.
         FtpTestClient d;
         connect(d);

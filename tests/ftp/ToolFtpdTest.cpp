@@ -70,6 +70,30 @@ TEST(ToolFtpd, PrintsItsAddressReportsChangesAndStopsOnSignals)
     }
 }
 
+TEST(ToolFtpd, ServesTheDocumentsFolderByDefault)
+{
+    if (system("command -v curl >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "curl is not installed";
+    TempDir tmp;
+    std::string documents = tmp.file("docs");  // created by the tool
+    int port = freePort();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SONAVEL_DOCUMENTS"), QString::fromStdString(documents));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(SONAVEL_TOOL), {QStringLiteral("ftpd"), QStringLiteral("--port"), QString::number(port)});
+    ASSERT_TRUE(p.waitForStarted());
+    EXPECT_NE(readLine(p).find(":" + std::to_string(port)), std::string::npos);
+    std::string file = tmp.file("x.flac");
+    writeFile(file, "default root");
+    EXPECT_EQ(system(("curl -sS --max-time 10 -T " + file + " ftp://127.0.0.1:" + std::to_string(port) + "/").c_str()), 0);
+    EXPECT_EQ(readLine(p), "file list changed");
+    EXPECT_EQ(readFile(documents + "/x.flac"), "default root");
+    p.terminate();  // SIGTERM
+    EXPECT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
 TEST(ToolFtpd, RejectsBadArgumentsAndTakenPorts)
 {
     EXPECT_NE(runTool({"ftpd", "--port", "70000"}).exitCode, 0);
