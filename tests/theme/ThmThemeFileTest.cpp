@@ -212,6 +212,19 @@ TEST(ThmTool, PrintsTheValueOrFails)
         {"fatal error", "(1)", 1, global, "error: object is not procedure\n"},
         {"not implemented", "(car '(1))", 1, "Not implemented car\n" + global, ""},
         {"empty file", "", 1, "", ""},
+        {"theme with definitions and comments",
+         "; Dark\n(define grey 128)\n(define (half x) (/ x 2))\n'((list-title-color 255 255 255 255) ; white\n"
+         "  (list-inset-portrait 10 20.5 30 40)\n  (scroll-indicator . #f)\n  (background-image-portrait . \"Dark/bg.png\"))\n",
+         0,
+         "((list-title-color . (255 . (255 . (255 . (255 . ()))))) . ((list-inset-portrait . (10 . (20.500000 . "
+         "(30 . (40 . ()))))) . ((scroll-indicator . #f) . ((background-image-portrait . \"Dark/bg.png\") . ()))))\n",
+         ""},
+        {"broken string in the list: the last good value", "(define grey 128)\n'((a . 1)\n (b . \"x\\q\"))\n", 0,
+         "grey\n",
+         "parser error: Undefined escape char\nparser error: sub object is NULL\nparser error: sub object is NULL\n"},
+        {"fatal error inside a procedure prints the call scope",
+         "(define grey 128)\n(define (f x) (+ x y))\n(f 1)\n'((a . 1))\n", 1, "#SCOPE(#HASHMAP((x . 1)))",
+         "error: no value\n"},
     };
     for (const Row &row : rows) {
         writeFile(dir.file("t.thm"), row.source);
