@@ -1,5 +1,7 @@
 #include "platform/ApeDecompress.h"
 
+#include "platform/AudioFileService.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -16,6 +18,10 @@ namespace {
 // Frames of version 3.90 and later carry CRC-32 of their output, shifted right by one.
 constexpr int kFirstCheckedVersion = 3900;
 
+// The largest frame the reference encoder writes is 1,179,648 blocks ("insane"); a header
+// claiming far more is damaged, and a whole frame is held in memory before it is handed out.
+constexpr size_t kMaxFrameBlocks = 4 * 1179648;
+
 class FfmpegApeDecompress final : public IAPEDecompress {
 public:
     ~FfmpegApeDecompress() override;
@@ -28,7 +34,7 @@ private:
     int decodeMore();
     bool startFrame(const AVPacket *packet);
     bool frameChecksumOk() const;
-    void appendOutput(const AVFrame *decoded);
+    bool appendOutput(const AVFrame *decoded);
 
     AVFormatContext *format_ = nullptr;
     AVCodecContext *codec_ = nullptr;
@@ -64,8 +70,7 @@ FfmpegApeDecompress::~FfmpegApeDecompress()
 
 int FfmpegApeDecompress::open(const char *path)
 {
-    av_log_set_level(AV_LOG_QUIET);
-    if (avformat_open_input(&format_, path, av_find_input_format("ape"), nullptr) < 0)
+    if (AudioFileServiceOpenInput(&format_, path, "ape") < 0)
         return ERROR_INVALID_INPUT_FILE;
     if (format_->nb_streams < 1)
         return ERROR_INVALID_INPUT_FILE;
@@ -130,12 +135,14 @@ bool FfmpegApeDecompress::frameChecksumOk() const
     return !checkFrame_ || ((crc_ ^ UINT32_MAX) >> 1) == storedCrc_;
 }
 
-void FfmpegApeDecompress::appendOutput(const AVFrame *decoded)
+bool FfmpegApeDecompress::appendOutput(const AVFrame *decoded)
 {
     size_t sampleBytes = (size_t)bits_ / 8;
     size_t blockBytes = sampleBytes * (size_t)channels_;
     size_t n = (size_t)decoded->nb_samples;
     size_t start = frameData_.size();
+    if (start / blockBytes + n > kMaxFrameBlocks)
+        return false;
     frameData_.resize(start + n * blockBytes);
     unsigned char *p = frameData_.data() + start;
     for (size_t k = 0; k < n; k++) {
@@ -157,6 +164,7 @@ void FfmpegApeDecompress::appendOutput(const AVFrame *decoded)
         }
     }
     crc_ = av_crc(av_crc_get_table(AV_CRC_32_IEEE_LE), crc_, frameData_.data() + start, n * blockBytes);
+    return true;
 }
 
 // Fills pending_ with the next whole frame, checked against its checksum before any of it is
@@ -167,8 +175,10 @@ int FfmpegApeDecompress::decodeMore()
     for (;;) {
         int r = avcodec_receive_frame(codec_, frame_);
         if (r == 0) {
-            appendOutput(frame_);
+            bool kept = appendOutput(frame_);
             av_frame_unref(frame_);
+            if (!kept)
+                return ERROR_DECOMPRESSING_FRAME;
             continue;
         }
         if (r != AVERROR(EAGAIN) && r != AVERROR_EOF)

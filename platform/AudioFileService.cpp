@@ -12,6 +12,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 struct OpaqueAudioFileID {
@@ -166,9 +167,8 @@ OSStatus openFile(OpaqueAudioFileID *f, const char *path)
     if (f->fd < 0 || fstat(f->fd, &info) != 0 || !S_ISREG(info.st_mode))
         return kAudioFileUnspecifiedError;
 
-    av_log_set_level(AV_LOG_QUIET);
     AVFormatContext *fc = nullptr;
-    if (avformat_open_input(&fc, path, nullptr, nullptr) < 0)
+    if (AudioFileServiceOpenInput(&fc, path, "mp3,mov,mp4,m4a,aac") < 0)
         return kAudioFileUnsupportedFileTypeError;
     OSStatus status = kAudioFileUnsupportedDataFormatError;
     int index = -1;
@@ -402,4 +402,23 @@ int AudioFileServiceCodecFor(uint32_t formatID)
         if (c.formatID == formatID)
             return c.codec;
     return AV_CODEC_ID_NONE;
+}
+
+int AudioFileServiceOpenInput(AVFormatContext **context, const char *path, const char *formats)
+{
+    av_log_set_level(AV_LOG_QUIET);
+    *context = avformat_alloc_context();
+    if (!*context)
+        return AVERROR(ENOMEM);
+    (*context)->format_whitelist = av_strdup(formats);
+    (*context)->protocol_whitelist = av_strdup("file");
+    if (!(*context)->format_whitelist || !(*context)->protocol_whitelist) {
+        avformat_free_context(*context);
+        *context = nullptr;
+        return AVERROR(ENOMEM);
+    }
+    // A name such as "http:x.mp3" or "concat:a|b" is a file name here, not a URL.
+    std::string url = std::string("file:") + path;
+    const AVInputFormat *forced = strchr(formats, ',') ? nullptr : av_find_input_format(formats);
+    return avformat_open_input(context, url.c_str(), forced, nullptr);  // frees the context on failure
 }

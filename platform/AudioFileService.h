@@ -93,3 +93,9 @@ OSStatus AudioFileReadPackets(AudioFileID file, bool useCache, uint32_t *outNumB
 
 // The libavcodec codec id (an AVCodecID) for a stream description's format id; 0 for none.
 int AudioFileServiceCodecFor(uint32_t formatID);
+
+// Opens a local file with libavformat, read only as one of `formats` (demuxer names, comma
+// separated): a file whose content is a playlist or another format is refused, and nothing
+// but the file itself is ever read (no URLs, no files it names). libavformat's result code.
+struct AVFormatContext;
+int AudioFileServiceOpenInput(AVFormatContext **context, const char *path, const char *formats);

@@ -295,6 +295,8 @@ TEST(CoreAudioReader, ReadFailures)
         {"text", "not audio at all\n"},
         {"a WAV file named .m4a", wavFile(fmtChunk(2, 44100, 16) + wavChunk("data", pattern(4000)))},
         {"an ID3 tag and nothing else", id3Title("x")},
+        // libavformat would follow the playlist to the real MP3 beside it.
+        {"an HLS playlist", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.5,\na.mp3\n#EXT-X-ENDLIST\n"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
