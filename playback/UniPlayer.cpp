@@ -123,8 +123,20 @@ int64_t UniPlayer::playedFrames() const
 bool UniPlayer::runsOnInto(const PlayableItem &item) const
 {
     return currentItem_ && currentItem_->path() == item.path() &&
-           item.trackNumber() == currentItem_->trackNumber() + 1 && playing() &&
+           item.trackNumber() == currentItem_->trackNumber() + 1 && (playing() || starting_) &&
            std::fabs(item.startTime() - currentTime()) < kRunOnTolerance;
+}
+
+bool UniPlayer::followsOn(const PlayableItem &item) const
+{
+    if (!currentItem_ || currentItem_->ownFile() || item.ownFile() || currentItem_->path() != item.path() ||
+        item.trackNumber() != currentItem_->trackNumber() + 1)
+        return false;
+    // An ended file has been read to its end, and its queue still holds what follows.
+    int32_t status = SVGetStatus(player_);
+    if (status != SVStatusPlaying && status != SVStatusEnded && !starting_)
+        return false;
+    return currentTime() >= item.startTime() - kRunOnTolerance;
 }
 
 void UniPlayer::play(const PlayableItemPtr &item)
@@ -182,7 +194,9 @@ void UniPlayer::startFile(const PlayableItemPtr &item)
     if (!item->ownFile())
         SVFileSeek(file, item->startTime());
     adoptFile(file, SVFileTell(file));
+    starting_ = true;
     SVPlayFile(player_, file);
+    starting_ = false;
 }
 
 void UniPlayer::play()
@@ -193,7 +207,9 @@ void UniPlayer::play()
     // These two build a fresh queue (an ended file from its start).
     if (status == SVStatusStopped || status == SVStatusEnded)
         adoptFile(SVCurrentFile(player_), status == SVStatusEnded ? 0.0 : SVGetCurrentPosition(player_));
+    starting_ = true;
     SVPlay(player_);
+    starting_ = false;
 }
 
 void UniPlayer::pause()
@@ -329,7 +345,8 @@ void UniPlayer::checkPlayer()
 {
     if (!currentItem_)
         return;
-    const PlayableItem &item = *currentItem_;
+    PlayableItemPtr current = currentItem_;  // onItemEnd may replace it
+    const PlayableItem &item = *current;
     float now = currentTime();
     if (item.ownFile()) {
         if (locked_ || queuedItem_)
@@ -368,10 +385,13 @@ void UniPlayer::onItemEnd()
     } else {
         return;
     }
-    // The next track of the same file follows on from what is being read: it takes over
-    // now, so that its own end is seen in the reports to come however fast output runs.
-    if (runsOnInto(*next)) {
+    // The next track of the same file follows on from what has been read: it takes over
+    // now, so that its own end is seen in the reports to come however fast output runs. One
+    // report can cover several short tracks (a buffer of low-rate audio lasts seconds), and
+    // an ended file reports nothing more: its end may already have been read too.
+    if (followsOn(*next)) {
         runOnInto(next);
+        checkPlayer();
         return;
     }
     playWhenHeard(next, kNextItemDelay);

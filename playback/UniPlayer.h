@@ -118,6 +118,7 @@ private:
     void onEnded();
     void runOnInto(const PlayableItemPtr &item);
     bool runsOnInto(const PlayableItem &item) const;
+    bool followsOn(const PlayableItem &item) const;
     void playWhenHeard(const PlayableItemPtr &item, double delay);
     void pauseWhenHeard(double delay);
     bool currentEndHeard() const;
@@ -141,6 +142,9 @@ private:
     SVFile *knownFile_ = nullptr;
     double knownFileEnd_ = 0;
     HeardClock clock_;
+    // While our own call primes a new queue: reading has begun though the engine does not
+    // report playing yet, so a short track that ends inside the priming can still run on.
+    bool starting_ = false;
 };
 
 template <class Member>

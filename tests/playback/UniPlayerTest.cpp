@@ -358,6 +358,13 @@ TEST(UniPlayer, ToolPlaysItemsWithoutLosingASample)
     writeWav(dir.file("b.wav"), b);
     writeWav(dir.file("c.wav"), c);
     writeWav(dir.file("album.wav"), album);
+    // A buffer of 8 kHz mono lasts seconds: one position report covers several tracks.
+    Pcm low = makePcm(8000, 1, 16, 8000 * 6, 15);
+    writeWav(dir.file("low.wav"), low);
+    std::string lowSheet = "FILE \"low.wav\" WAVE\n";
+    for (int t = 0; t < 6; t++)
+        lowSheet += "  TRACK 0" + std::to_string(t + 1) + " AUDIO\n    INDEX 01 00:0" + std::to_string(t) + ":00\n";
+    writeFile(dir.file("low.cue"), lowSheet);
     writeFile(dir.file("album.cue"),
               "FILE \"album.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"one\"\n    INDEX 01 00:00:00\n"
               "  TRACK 02 AUDIO\n    TITLE \"two\"\n    INDEX 01 00:02:00\n"
@@ -371,6 +378,8 @@ TEST(UniPlayer, ToolPlaysItemsWithoutLosingASample)
         {"whole files of one format join", {"a.wav", "b.wav"}, {a.bytes + b.bytes}, "playing b(" + dir.file("b.wav") + ")\n"},
         {"cue tracks of one file run on", {"album.wav#1", "album.wav#2", "album.wav#3"}, {album.bytes},
          "playing Track 2 two start at 00:02\n"},
+        {"short cue tracks of a low-rate file run on", {"low.wav#1", "low.wav#2", "low.wav#3", "low.wav#4",
+         "low.wav#5", "low.wav#6"}, {low.bytes}, "playing Track 6  start at 00:05\n"},
         {"a format change starts a second output", {"a.wav", "c.wav"}, {a.bytes, c.bytes},
          "playing c(" + dir.file("c.wav") + ")\n"},
     };
