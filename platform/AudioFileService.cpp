@@ -344,7 +344,7 @@ OSStatus AudioFileGetProperty(AudioFileID file, AudioFilePropertyID property, ui
         const int64_t total = file->starts.back();
         if (property == kAudioFilePropertyFrameToPacket) {
             // Frames beyond either end belong to the first or the last packet.
-            int64_t s = std::clamp<int64_t>(t.mFrame + file->priming, 0, total - 1);
+            int64_t s = std::max<int64_t>(0, std::min<int64_t>(t.mFrame + file->priming, total - 1));
             auto it = std::upper_bound(file->starts.begin(), file->starts.end() - 1, s);
             t.mPacket = int64_t(it - file->starts.begin()) - 1;
             t.mFrameOffsetInPacket = uint32_t(s - file->starts[size_t(t.mPacket)]);
