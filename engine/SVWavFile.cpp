@@ -4,6 +4,7 @@
 
 #include <cassert>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/RiffParser.h"
 
@@ -77,6 +78,22 @@ void wav_close(SVFile *file)
     free(wf);
 }
 
+// WAVE_FORMAT_EXTENSIBLE, which sox and ffmpeg write for anything above 16-bit stereo, carries
+// the real format code at the head of its sub-format GUID; the rest of the GUID is fixed.
+const uint16_t kWaveFormatExtensible = 0xFFFE;
+const unsigned char kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                          0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+uint16_t wav_extensible_format(RiffParser *parser, uint32_t chunk_size)
+{
+    unsigned char ext[40];
+    if (chunk_size < sizeof ext || RiffGetChunkData(parser, ext, sizeof ext) != sizeof ext)
+        return kWaveFormatExtensible;
+    if (memcmp(ext + 26, kSubFormatTail, sizeof kSubFormatTail) != 0)
+        return kWaveFormatExtensible;
+    return uint16_t(ext[24] | ext[25] << 8);
+}
+
 void wav_format_from_le(WavFormat *fmt)
 {
     fmt->audioFormat = le16toh(fmt->audioFormat);
@@ -117,6 +134,8 @@ SVFile *SVWavFileOpen(const char *path)
             SV_CHECK(n <= hdr.size);
             SV_CHECK(n == RiffGetChunkData(&parser, &fmt, n));
             wav_format_from_le(&fmt);
+            if (fmt.audioFormat == kWaveFormatExtensible)
+                fmt.audioFormat = wav_extensible_format(&parser, hdr.size);
         } else if (IDEQU(hdr.id, "data")) {
             wf->data_pos = parser.chunk_pos;
             wf->data_end = parser.chunk_pos + hdr.size;

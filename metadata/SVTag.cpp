@@ -153,7 +153,7 @@ size_t utf8_unit_width(unsigned unit)
 }
 
 // One 16-bit unit on its own: surrogate pairs are not combined (each half becomes three
-// bytes), as the Part writes it.
+// bytes); stored titles were made this way.
 char *utf8_put_unit(char *o, unsigned unit)
 {
     if (unit < 0x80) {
@@ -221,14 +221,28 @@ char *utf16be_to_utf8(Bytes p, Bytes limit, Bytes *out)
     return units_to_utf8(p, size_t(stop - p), true);
 }
 
+// Just past the terminator of a string in a frame's text encoding, also when it is empty.
+Bytes id3_skip_string(unsigned encoding, Bytes p, Bytes limit)
+{
+    if (encoding == kEncodingUtf16 || encoding == kEncodingUtf16BE) {
+        while (limit - p >= 2 && (p[0] | p[1]))
+            p += 2;
+        return limit - p >= 2 ? p + 2 : p;
+    }
+    while (p < limit && *p)
+        p++;
+    return p < limit ? p + 1 : p;
+}
+
 // One NUL-terminated string in a frame's text encoding.
 //
-// The Part reads encodings 2 and 3 as ISO-8859-1 like 0. That turns every non-ASCII title
+// Reading encodings 2 and 3 as ISO-8859-1 like 0 would turn every non-ASCII title
 // that ffmpeg, mutagen and other ID3v2.4 writers store as UTF-8 into mojibake ("Café" into
 // "CafÃ©") and mis-splits UTF-16BE strings at their first zero byte, so they are read as
 // ID3v2.4 defines them.
 char *id3_read_string(unsigned encoding, Bytes p, Bytes limit, Bytes *out)
 {
+    *out = id3_skip_string(encoding, p, limit);
     switch (encoding) {
     case kEncodingUtf16: return utf16_to_utf8(p, limit, out);
     case kEncodingUtf16BE: return utf16be_to_utf8(p, limit, out);
@@ -334,11 +348,12 @@ char *id3_read_comment(Bytes body, size_t size)
         return nullptr;
     Bytes limit = body + size;
     Bytes after = body + 4;
+    // ffmpeg and mutagen leave the description empty: the text alone is the comment then.
     char *description = id3_read_string(body[0], body + 4, limit, &after);
-    if (!description)
-        return nullptr;  // an empty description yields nothing, as the Part writes it
     Bytes rest = after;
     char *text = id3_read_string(body[0], after, limit, &rest);
+    if (!description)
+        return text;
     if (!text)
         return description;
     return join_with_separator(description, text, "=");
@@ -369,11 +384,8 @@ void id3_read_picture(SVTag *tag, Bytes body, size_t size, PictureKind kind)
     }
     if (type >= limit || *type != 3)
         return;
-    Bytes data = type + 1;
-    char *description = id3_read_string(encoding, type + 1, limit, &data);
-    if (!description)
-        return;
-    free(description);
+    // The description is skipped, empty or not: an empty one is what most writers store.
+    Bytes data = id3_skip_string(encoding, type + 1, limit);
     if (data >= limit)
         return;
     size_t n = size_t(limit - data);

@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                 title("\xed\xa0\xb4\xed\xb4\x9e")},
         TagCase{"Latin1", tag(3, t3("TIT2", "\0caf\xe9"s)), title("caf\xc3\xa9")},
         TagCase{"Latin1StopsAtNul", tag(3, t3("TIT2", "\0A\0B"s)), title("A")},
-        // The Part reads encoding 3 as ISO-8859-1 (C3 A9 becomes C3 83 C2 A9); read as UTF-8.
+        // Encoding 3 is UTF-8: C3 A9 stays C3 A9 (not C3 83 C2 A9 as a Latin-1 reading would give).
         TagCase{"Utf8", tag(4, t4("TIT2", "\3caf\xc3\xa9"s)), title("caf\xc3\xa9")},
         TagCase{"Utf8InvalidReadAsLatin1", tag(4, t4("TIT2", "\3caf\xe9"s)), title("caf\xc3\xa9")},
         TagCase{"Utf16BigEndianEncoding2", tag(4, t4("TIT2", "\2\0c\0\xe9\x20\xac"s)),
@@ -271,8 +271,10 @@ INSTANTIATE_TEST_SUITE_P(
     PictureAndComment, ID3v2,
     testing::Values(
         TagCase{"FrontCover", tag(3, apic(0, "image/jpeg", 3, "Cover\0"s, kJpeg)), picture(kJpeg)},
-        TagCase{"EmptyLatin1DescriptionStoresNothing",
-                tag(3, apic(0, "image/jpeg", 3, "\0"s, kJpeg)), Expected{}},
+        TagCase{"EmptyDescriptionKeepsTheCover",
+                tag(3, apic(0, "image/jpeg", 3, "\0"s, kJpeg)), picture(kJpeg)},
+        TagCase{"EmptyUtf16DescriptionKeepsTheCover",
+                tag(3, apic(1, "image/jpeg", 3, "\0\0"s, kJpeg)), picture(kJpeg)},
         TagCase{"BackCoverStoresNothing", tag(3, apic(0, "image/jpeg", 4, "Cover\0"s, kJpeg)),
                 Expected{}},
         TagCase{"EmptyMimeStoresNothing", tag(3, apic(0, "", 3, "Cover\0"s, kJpeg)), Expected{}},
@@ -291,8 +293,8 @@ INSTANTIATE_TEST_SUITE_P(
         TagCase{"Comment", tag(3, comm(0, "c\0"s, "hello")), comment("c=hello")},
         TagCase{"TwoComments", tag(3, comm(0, "c\0"s, "hello") + comm(0, "d\0"s, "")),
                 comment("c=hello;\nd")},
-        TagCase{"CommentEmptyLatin1DescriptionYieldsNothing", tag(3, comm(0, "\0"s, "hello")),
-                Expected{}},
+        TagCase{"CommentWithEmptyDescriptionIsItsText", tag(3, comm(0, "\0"s, "hello")),
+                comment("hello")},
         TagCase{"CommentUtf16", tag(3, comm(1, "\xff\xfe" "c\0\0\0"s, "\xff\xfe" "h\0i\0"s)),
                 comment("c=hi")},
         TagCase{"CommentTooShort", tag(3, t3("COMM", "\0en"s)), Expected{}}),
