@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -64,6 +65,35 @@ bool copyItem(const QString &source, const QString &destination)
             return false;
     }
     return true;
+}
+
+// Absolute, with the links among its folders resolved; the last name is kept as it is, so
+// a link there stands for itself.
+QString resolvedPath(const QString &path)
+{
+    QFileInfo info(path);
+    QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty())
+        folder = QDir::cleanPath(info.absolutePath());
+    return QDir(folder).filePath(info.fileName());
+}
+
+bool isWithin(const QString &inner, const QString &outer)
+{
+    return inner.startsWith(outer.endsWith('/') ? outer : outer + '/');
+}
+
+enum class Overlap { None, Same, Entangled };
+
+// Replacing the destination removes it first: that must never take the source with it (the
+// same entry under another spelling, or a folder that holds it), and a folder copied into
+// itself would never end.
+Overlap overlap(const QString &source, const QString &destination)
+{
+    QString s = resolvedPath(source), d = resolvedPath(destination);
+    if (s == d)
+        return Overlap::Same;
+    return isWithin(s, d) || isWithin(d, s) ? Overlap::Entangled : Overlap::None;
 }
 
 QString expandTilde(const QString &path)
@@ -210,6 +240,14 @@ bool FileSystemObject::removeFileAtPath(const QString &path) const
 bool FileSystemObject::copyFile(const QString &source, const QString &destination) const
 {
     struct stat st;
+    switch (overlap(source, destination)) {
+    case Overlap::Same:
+        return statPath(source, &st, false);  // already its own copy
+    case Overlap::Entangled:
+        return false;
+    case Overlap::None:
+        break;
+    }
     if (statPath(destination, &st, false))
         removeFileAtPath(destination);
     return copyItem(source, destination);
@@ -220,6 +258,14 @@ bool FileSystemObject::moveFile(const QString &source, const QString &destinatio
     struct stat st;
     if (!statPath(source, &st, false))
         return false;
+    switch (overlap(source, destination)) {
+    case Overlap::Same:
+        return true;
+    case Overlap::Entangled:
+        return false;
+    case Overlap::None:
+        break;
+    }
     if (statPath(destination, &st, false))
         removeFileAtPath(destination);
     if (rename(nativePath(source).constData(), nativePath(destination).constData()) == 0)

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include "TestSupport.h"
 #include "files/FileSystemObject.h"
@@ -117,6 +118,34 @@ TEST(FileSystemObject, CreateCopyMoveRemove)
     EXPECT_FALSE(fs().fileExists(q(dir.file("a"))));
     EXPECT_TRUE(fs().removeFileAtPath(q(dir.file("dst"))));
     EXPECT_FALSE(fs().removeFileAtPath(q(dir.file("dst"))));
+}
+
+TEST(FileSystemObject, CopyAndMoveNeverRemoveTheirOwnSource)
+{
+    TempDir dir;
+    ASSERT_TRUE(fs().createDirectory(q(dir.file("music/album"))));
+    writeFile(dir.file("music/album/song.flac"), "audio");
+    symlink(dir.file("music").c_str(), dir.file("link").c_str());
+    struct Row {
+        const char *name;
+        std::string source, destination;
+        bool result;
+    } rows[] = {
+        {"a file onto itself", "music/album/song.flac", "music/album/song.flac", true},
+        {"onto itself, spelt otherwise", "music/album/song.flac", "music/./album/../album/song.flac", true},
+        {"onto itself through a linked folder", "music/album/song.flac", "link/album/song.flac", true},
+        {"onto the folder that holds it", "music/album/song.flac", "music", false},
+        {"a folder into itself", "music", "music/album/inner", false},
+        {"a folder onto its own subfolder", "music", "music/album", false},
+    };
+    for (const Row &row : rows) {
+        QString source = q(dir.file(row.source)), destination = q(dir.file(row.destination));
+        EXPECT_EQ(fs().copyFile(source, destination), row.result) << "copy " << row.name;
+        EXPECT_EQ(readFile(dir.file("music/album/song.flac")), "audio") << "copy " << row.name;
+        EXPECT_EQ(fs().moveFile(source, destination), row.result) << "move " << row.name;
+        EXPECT_EQ(readFile(dir.file("music/album/song.flac")), "audio") << "move " << row.name;
+        EXPECT_FALSE(fs().fileExists(q(dir.file("music/album/inner")))) << row.name;
+    }
 }
 
 TEST(FileSystemObject, SkipBackupAttribute)
