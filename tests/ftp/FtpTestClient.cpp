@@ -27,7 +27,7 @@ bool isIPv6(const std::string &host) { return host.find(':') != std::string::npo
 
 }  // namespace
 
-int connectTcp(const std::string &host, int port)
+int connectTcp(const std::string &host, int port, int receiveBuffer)
 {
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
@@ -38,6 +38,8 @@ int connectTcp(const std::string &host, int port)
     int fd = socket(result->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd >= 0) {
         setTimeout(fd, 10);
+        if (receiveBuffer > 0)
+            setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         if (::connect(fd, result->ai_addr, result->ai_addrlen) != 0) {
             ::close(fd);
             fd = -1;
@@ -184,10 +186,10 @@ std::string FtpTestClient::prepareData(Mode mode)
     return command(std::string("EPRT |") + (v6 ? "2|::1|" : "1|127.0.0.1|") + std::to_string(port) + "|");
 }
 
-int FtpTestClient::openData()
+int FtpTestClient::openData(int receiveBuffer)
 {
     if (passivePort_ > 0)
-        return connectTcp(host_, passivePort_);
+        return connectTcp(host_, passivePort_, receiveBuffer);
     if (activeListener_ < 0)
         return -1;
     pollfd p{activeListener_, POLLIN, 0};

@@ -33,8 +33,9 @@ public:
     // Prepares a data connection in `mode` (sends PASV, EPSV, PORT or EPRT) and returns the
     // reply; the connection is made by openData().
     std::string prepareData(Mode mode);
-    // After the transfer command: the connected data socket (-1 on failure).
-    int openData();
+    // After the transfer command: the connected data socket (-1 on failure). A passive
+    // connection can be given a small receive buffer, to keep the server from running ahead.
+    int openData(int receiveBuffer = 0);
 
     // `verb` (LIST, RETR) over a fresh data connection; `reply` gets the 150 line, the bytes
     // received are returned, and `done` gets the line that follows the transfer.
@@ -53,7 +54,7 @@ private:
     int activePort_ = -1;
 };
 
-int connectTcp(const std::string &host, int port);
+int connectTcp(const std::string &host, int port, int receiveBuffer = 0);
 std::string readAll(int fd);
 bool writeAll(int fd, const std::string &bytes);
 // Number of open file descriptors of this process.

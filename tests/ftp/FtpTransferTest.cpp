@@ -173,7 +173,7 @@ TEST_F(FtpServerTest, FileThatShrinksWhileSendingEndsTheTransfer)
         connect(c);
         c.prepareData(Mode::Epsv);
         EXPECT_EQ(c.command("RETR shrinks").substr(0, 4), "150 ");
-        int data = c.openData();
+        int data = c.openData(256 << 10);
         std::string first(65536, '\0');
         ASSERT_GT(recv(data, first.data(), first.size(), MSG_WAITALL), 0);
         // Shrink it, then replace it: neither may crash the server.
