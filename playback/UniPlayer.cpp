@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -73,7 +74,7 @@ void UniPlayer::HeardClock::jump(double readBefore, double readAfter, int64_t pl
 {
     if (!valid())
         return;
-    const Stretch &last = stretches.back();
+    const Stretch last = stretches.back();
     int64_t frame = last.frame + std::llround((readBefore - last.position) * rate);
     // Stretches wholly heard already are of no further use.
     while (stretches.size() > 1 && stretches[1].frame <= played)
