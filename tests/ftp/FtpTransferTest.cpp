@@ -107,7 +107,7 @@ TEST_F(FtpServerTest, DataWaitsForThePassiveClientAndActiveModeUsesThePeer)
 
         reply = c.prepareData(Mode::Epsv);
         EXPECT_EQ(reply.rfind("229 Entering Extended Passive Mode (|||", 0), 0u) << reply;
-        // Pipelined: the transfer command in the same chunk as nothing else waits too.
+        // LIST and NOOP in one chunk: LIST waits for the client, NOOP is answered meanwhile.
         c.sendRaw("LIST\r\nNOOP\r\n");
         EXPECT_EQ(c.readLine(), "150 Opening ASCII mode data connection for '/bin/ls'.");
         EXPECT_EQ(c.readLine(), "200 NOOP command successful.");
