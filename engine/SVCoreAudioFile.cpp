@@ -260,8 +260,12 @@ int32_t SVCoreAudioFileRead(SVFile *file, void *buffer, int32_t bytes,
         return 0;
     }
     cf->current_packet += np;
-    if (np > 0)
+    if (np > 0) {
         cf->seek_offset = 0;
+    } else {
+        free(desc);  // at the end: nothing to describe
+        desc = nullptr;
+    }
     if (descriptions)
         *descriptions = desc;
     else

@@ -68,6 +68,7 @@ std::string decodeRest(SVFile *f, int32_t chunk = 65536)
         free(descriptions);
     }
     EXPECT_EQ(packets, 0u);
+    EXPECT_EQ(descriptions, nullptr);
     SVPacketDecoderDrain(decoder, pcm);
     SVPacketDecoderFree(decoder);
     return std::string(pcm.begin(), pcm.end());
