@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "engine/RiffParser.h"
+#include "engine/SVPcmFile.h"
 
 namespace {
 
@@ -17,13 +18,6 @@ struct AiffComm {
     char compression[4];
 };
 static_assert(sizeof(AiffComm) == 22);
-
-struct SVAiffFile : SVFile {
-    FILE *fp;
-    int64_t data_pos;      // offset of the first sample byte
-    int64_t data_end;      // just past the last whole frame present in the file
-    uint64_t total_frames;
-};
 
 uint32_t be16(const unsigned char *b) { return uint32_t(b[0]) << 8 | b[1]; }
 uint32_t be32(const unsigned char *b) { return be16(b) << 16 | be16(b + 2); }
@@ -44,56 +38,6 @@ uint32_t aiff_rate(const unsigned char *b)
     return uint32_t(value);
 }
 
-SVAiffFile *aiff_file(SVFile *file)
-{
-    assert(file->type == SVFileTypeAiff);
-    return static_cast<SVAiffFile *>(file);
-}
-
-int aiff_seek(SVFile *file, double seconds)
-{
-    SVAiffFile *wf = aiff_file(file);
-    double t = seconds > 0 ? seconds : 0;  // NaN goes to the start too
-    if (t > wf->duration)
-        t = wf->duration;
-    uint64_t frame = wf->duration > 0 ? uint64_t(t / wf->duration * double(wf->total_frames)) : 0;
-    if (frame > wf->total_frames)
-        frame = wf->total_frames;
-    return fseek(wf->fp, long(wf->data_pos + int64_t(frame * wf->block_size)), SEEK_SET);
-}
-
-double aiff_tell(SVFile *file)
-{
-    SVAiffFile *wf = aiff_file(file);
-    long pos = ftell(wf->fp);
-    if (pos <= wf->data_pos || wf->total_frames == 0)
-        return 0.0;
-    uint64_t frames = uint64_t(pos - wf->data_pos) / wf->block_size;
-    return double(frames) / double(wf->total_frames) * wf->duration;
-}
-
-int32_t aiff_read(SVFile *file, void *buffer, int32_t bytes)
-{
-    SVAiffFile *wf = aiff_file(file);
-    long pos = ftell(wf->fp);
-    if (pos < 0)
-        return 0;
-    int64_t n = wf->data_end - pos;
-    if (n > bytes)
-        n = bytes;
-    if (n <= 0)
-        return 0;
-    return int32_t(fread(buffer, 1, size_t(n), wf->fp));
-}
-
-void aiff_close(SVFile *file)
-{
-    SVAiffFile *wf = aiff_file(file);
-    if (wf->fp)
-        fclose(wf->fp);
-    free(wf);
-}
-
 }  // namespace
 
 SVFile *SVAiffFileOpen(const char *path)
@@ -105,17 +49,10 @@ SVFile *SVAiffFileOpen(const char *path)
     bool aifc = false;
     unsigned char ssnd[8];
     SVFile *f = nullptr;
-    long file_end = 0;
-    uint64_t frames = 0;
 
-    auto *wf = static_cast<SVAiffFile *>(calloc(1, sizeof(SVAiffFile)));
+    SVPcmFile *wf = SVPcmFileCreate(SVFileTypeAiff);
     SV_CHECK(wf != NULL);
     f = wf;
-    f->type = SVFileTypeAiff;
-    f->seek = aiff_seek;
-    f->tell = aiff_tell;
-    f->read = aiff_read;
-    f->close = aiff_close;
     f->big_endian = 1;
     wf->fp = fopen(path, "rb");
     SV_CHECK(wf->fp != NULL);
@@ -160,20 +97,8 @@ SVFile *SVAiffFileOpen(const char *path)
     f->sample_rate = aiff_rate(comm.rate);
     SV_CHECK(f->sample_rate >= 1024 && f->sample_rate < 256 * 1024);
 
-    // The common chunk's frame count may promise more than a cut-short file holds; count
-    // only whole frames that are there, so reads, positions and the duration agree.
-    if (fseek(wf->fp, 0, SEEK_END) == 0 && (file_end = ftell(wf->fp)) >= 0 &&
-        wf->data_end > file_end)
-        wf->data_end = file_end;
-    if (wf->data_end < wf->data_pos)
-        wf->data_end = wf->data_pos;
-    frames = uint64_t(wf->data_end - wf->data_pos) / f->block_size;
-    wf->total_frames = be32(comm.frames);
-    if (wf->total_frames > frames)
-        wf->total_frames = frames;
-    wf->data_end = wf->data_pos + int64_t(wf->total_frames * f->block_size);
-    f->duration = double(wf->total_frames) / f->sample_rate;
-    fseek(wf->fp, wf->data_pos, SEEK_SET);
+    // The common chunk's frame count may promise more than a cut-short file holds.
+    SVPcmFileFinish(wf, be32(comm.frames));
     return f;
 
 fail:
