@@ -4,6 +4,8 @@
 // throughput as a ratio of the bare decoder's (1.0: nothing added).
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <FLAC/stream_decoder.h>
 #include <FLAC/stream_encoder.h>
 #include <unistd.h>
@@ -117,35 +119,15 @@ void BM_SVFileRead(benchmark::State &state, const std::string &format)
 // Alternating repetitions, so a burst of load on the machine falls on both sides.
 const int kRepetitions = 5;
 
-// Keeps the fastest repetition of each benchmark (CPU time), the least disturbed by other work.
-class BestTimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
-                continue;
-            double t = run.cpu_accumulated_time / double(run.iterations);
-            auto it = best.find(run.run_name.function_name);
-            if (it == best.end() || t < it->second)
-                best[run.run_name.function_name] = t;
-        }
-    }
-    std::map<std::string, double> best;  // CPU seconds per iteration
-};
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    const char *tmp = getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/sonavel-flacbench-XXXXXX";
-    if (!mkdtemp(dir.data())) {
-        perror("mkdtemp");
+    const std::string dir = makeBenchDir("flacbench");
+    if (dir.empty())
         return 1;
-    }
     bool ok = true;
     for (const Format &f : kFormats) {
         std::string path = dir + "/" + std::to_string(f.bits) + ".flac";
@@ -170,9 +152,7 @@ int main(int argc, char **argv)
     if (ok)
         benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    for (const auto &p : gPaths)
-        unlink(p.second.c_str());
-    rmdir(dir.c_str());
+    removeBenchDir(dir);
     if (!ok) {
         fprintf(stderr, "cannot write the FLAC files\n");
         return 1;

@@ -4,6 +4,8 @@
 // ratio of the bare loop's files per second (1.0: building an item costs nothing more).
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <FLAC/metadata.h>
 #include <FLAC/stream_decoder.h>
 #include <FLAC/stream_encoder.h>
@@ -138,32 +140,6 @@ void BM_ItemWithPath(benchmark::State &state)
 // Alternating repetitions, so a burst of load on the machine falls on both sides.
 const int kRepetitions = 5;
 
-// Keeps the fastest repetition of each, the least disturbed by other work. The ratio is of
-// CPU time (user + system: opening and reading the files counts); wall time on a shared
-// two-core machine mostly measures the neighbours.
-class BestTimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
-                continue;
-            keepBest(best, run.run_name.function_name, run.cpu_accumulated_time / double(run.iterations));
-            keepBest(bestReal, run.run_name.function_name, run.real_accumulated_time / double(run.iterations));
-        }
-    }
-    std::map<std::string, double> best;      // CPU seconds per pass over the library
-    std::map<std::string, double> bestReal;  // wall seconds per pass
-
-private:
-    static void keepBest(std::map<std::string, double> &m, const std::string &name, double value)
-    {
-        auto it = m.find(name);
-        if (it == m.end() || value < it->second)
-            m[name] = value;
-    }
-};
 
 }  // namespace
 

@@ -6,6 +6,8 @@
 // 10 s of 24-bit 96 kHz FLAC played into `null` at real-time pace.
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <FLAC/stream_encoder.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -178,23 +180,6 @@ void BM_Play(benchmark::State &state, const Source *src)
     }
 }
 
-// Keeps the fastest repetition of each benchmark, the least disturbed by other work.
-class BestTimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
-                continue;
-            const double cpu = run.cpu_accumulated_time / double(run.iterations);
-            auto it = best.find(run.run_name.function_name);
-            if (it == best.end() || cpu < it->second)
-                best[run.run_name.function_name] = cpu;
-        }
-    }
-    std::map<std::string, double> best;  // process CPU seconds per iteration
-};
 
 double processCpuSeconds()
 {
@@ -244,12 +229,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    const char *tmp = getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/sonavel-playbench-XXXXXX";
-    if (!mkdtemp(dir.data())) {
-        perror("mkdtemp");
+    const std::string dir = makeBenchDir("playbench");
+    if (dir.empty())
         return 1;
-    }
     const std::string flac = dir + "/hires.flac";
     const uint32_t flacSeconds = 10;
     bool ok = writeFlac(flac, 96000, flacSeconds);
@@ -259,6 +241,7 @@ int main(int argc, char **argv)
     }
     if (!ok) {
         fprintf(stderr, "cannot write the test files in %s\n", dir.c_str());
+        removeBenchDir(dir);
         return 1;
     }
 
@@ -291,9 +274,6 @@ int main(int argc, char **argv)
     measureStartLatency(flac);
     measureRealTimeCost(flac, flacSeconds);
 
-    for (const Source &src : gSources)
-        unlink(src.path.c_str());
-    unlink(flac.c_str());
-    rmdir(dir.c_str());
+    removeBenchDir(dir);
     return status;
 }

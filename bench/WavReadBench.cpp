@@ -3,6 +3,8 @@
 // fread's (1.0: no cost over the C library).
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -106,49 +108,19 @@ void BM_SVFileRead(benchmark::State &state)
 // Alternating repetitions, so a burst of load on the machine falls on both sides.
 const int kRepetitions = 5;
 
-// Keeps the fastest repetition of each benchmark, the least disturbed by other work. The
-// ratio is of CPU time (user + system: the copy out of the page cache counts); wall time on
-// a shared two-core machine mostly measures the neighbours.
-class BestTimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
-                continue;
-            keepBest(best, run.run_name.function_name, run.cpu_accumulated_time / double(run.iterations));
-            keepBest(bestReal, run.run_name.function_name, run.real_accumulated_time / double(run.iterations));
-        }
-    }
-    std::map<std::string, double> best;      // CPU seconds per iteration
-    std::map<std::string, double> bestReal;  // wall seconds per iteration
-
-private:
-    static void keepBest(std::map<std::string, double> &m, const std::string &name, double value)
-    {
-        auto it = m.find(name);
-        if (it == m.end() || value < it->second)
-            m[name] = value;
-    }
-};
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    const char *tmp = getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/sonavel-wavbench-XXXXXX";
-    if (!mkdtemp(dir.data())) {
-        perror("mkdtemp");
+    const std::string dir = makeBenchDir("wavbench");
+    if (dir.empty())
         return 1;
-    }
     gPath = dir + "/album.wav";
     if (!writeWav(gPath)) {
         fprintf(stderr, "cannot write %s\n", gPath.c_str());
-        unlink(gPath.c_str());
-        rmdir(dir.c_str());
+        removeBenchDir(dir);
         return 1;
     }
     for (int i = 0; i < kRepetitions; i++) {
@@ -158,8 +130,7 @@ int main(int argc, char **argv)
     BestTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    unlink(gPath.c_str());
-    rmdir(dir.c_str());
+    removeBenchDir(dir);
 
     auto base = reporter.best.find("fread");
     auto ours = reporter.best.find("SVFileRead");
