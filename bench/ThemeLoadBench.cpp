@@ -4,6 +4,8 @@
 // load / characters: what the reader, interning and evaluation add on top of the input.
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -103,36 +105,15 @@ void BM_ThemeLoad(benchmark::State &state)
 // Alternating repetitions, so a burst of load on the machine falls on both sides.
 const int kRepetitions = 5;
 
-// Keeps the fastest repetition of each benchmark: the least disturbed by other work.
-class BestTimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
-                continue;
-            double perIteration = run.real_accumulated_time / double(run.iterations);
-            std::string name = run.run_name.function_name;
-            auto it = best.find(name);
-            if (it == best.end() || perIteration < it->second)
-                best[name] = perIteration;
-        }
-    }
-    std::map<std::string, double> best;
-};
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    const char *tmp = getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/sonavel-themebench-XXXXXX";
-    if (!mkdtemp(dir.data())) {
-        perror("mkdtemp");
+    const std::string dir = makeBenchDir("themebench");
+    if (dir.empty())
         return 1;
-    }
     gPath = dir + "/Bench.thm";
     std::string text = themeText();
     FILE *f = fopen(gPath.c_str(), "w");
@@ -141,8 +122,7 @@ int main(int argc, char **argv)
         written = fclose(f) == 0 && written;
     if (!written) {
         fprintf(stderr, "cannot write %s\n", gPath.c_str());
-        unlink(gPath.c_str());
-        rmdir(dir.c_str());
+        removeBenchDir(dir);
         return 1;
     }
     for (int i = 0; i < kRepetitions; i++) {
@@ -152,12 +132,11 @@ int main(int argc, char **argv)
     BestTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    unlink(gPath.c_str());
-    rmdir(dir.c_str());
+    removeBenchDir(dir);
 
-    auto base = reporter.best.find("port characters");
-    auto load = reporter.best.find("theme load");
-    if (base == reporter.best.end() || load == reporter.best.end() || base->second <= 0) {
+    auto base = reporter.bestReal.find("port characters");
+    auto load = reporter.bestReal.find("theme load");
+    if (base == reporter.bestReal.end() || load == reporter.bestReal.end() || base->second <= 0) {
         fprintf(stderr, "a benchmark did not run\n");
         return 1;
     }
