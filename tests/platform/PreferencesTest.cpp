@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTranslator>
 
 #include <atomic>
 #include <cstdlib>
@@ -64,6 +65,15 @@ TEST(Localization, EnglishTextIsTheFallback)
 {
     EXPECT_EQ(SVLocalized("Settings"), "Settings");
     EXPECT_EQ(SVLocalized(""), "");
+}
+
+TEST(Localization, TheBuiltCatalogueLoadsAndKeepsTheEnglishText)
+{
+    QTranslator translator;
+    ASSERT_TRUE(translator.load(QStringLiteral("sonavel_en"), SVResourcesPath() + QStringLiteral("/translations")));
+    EXPECT_TRUE(translator.isEmpty());
+    SVInstallTranslations();
+    EXPECT_EQ(SVLocalized("Settings"), "Settings");
 }
 
 }  // namespace
