@@ -80,7 +80,7 @@ public:
     UniPlayerDelegate *delegate() const { return delegate_; }
     void setDelegate(UniPlayerDelegate *delegate) { delegate_ = delegate; }
     bool locked() const { return locked_; }
-    void setLocked(bool locked) { locked_ = locked; }
+    void setLocked(bool locked);
     bool playing() const;
 
 private:
@@ -123,6 +123,7 @@ private:
     void pauseWhenHeard(double delay);
     bool currentEndHeard() const;
     void startFile(const PlayableItemPtr &item);
+    void boundReading(SVFile *file);
     void adoptFile(SVFile *file, double position);
     int64_t playedFrames() const;
 

@@ -284,6 +284,31 @@ TEST(UniPlayer, LockedCueTrackSeeksBackToItsStart)
     EXPECT_LT(s.recorder.positions.back(), 4.0f);
 }
 
+TEST(UniPlayer, LockedCueTrackRepeatsWithoutTheNextTrack)
+{
+    Session s;
+    Pcm album = writeAlbum(s);
+    PlayableItemPtr albumItem = s.item("album.wav");
+    const auto &tracks = albumItem->subItems();
+    const std::string two = album.bytes.substr(2 * kSecond, 2 * kSecond);
+    s.player->setLocked(true);
+    s.player->play(tracks[1]);
+    ASSERT_TRUE(runLoopUntil([&] { return s.recorder.items.size() == 2; }, 30000));
+    // A track's end is also seen in the position reports: they must not move on or seek back.
+    EXPECT_EQ(s.player->currentItem(), tracks[1]);
+    s.player->setLocked(false);
+    ASSERT_TRUE(runLoopUntil([&] { return s.recorder.pausedAtEnd; }, 30000));
+    s.finish();
+
+    // What was read past the track's end before the repeat is never heard.
+    EXPECT_TRUE(s.out(1) == two) << s.out(1).size() << " bytes rendered, track is " << two.size();
+    std::string again = s.out(2);
+    EXPECT_GE(again.size(), two.size()) << "the repeat was not heard to its end";
+    EXPECT_TRUE(again == album.bytes.substr(2 * kSecond, again.size()));
+    EXPECT_FALSE(s.hasOut(3));
+    EXPECT_EQ(s.delegate.asked, 1);
+}
+
 TEST(UniPlayer, DelegateNilPausesAndKeepsTheItem)
 {
     Session s("null-fast");
