@@ -54,31 +54,54 @@ void player_close_chain(SVFile *file)
     }
 }
 
+// Where reading of `file` stops, in frames: the player's read end, or -1 for the file's own end.
+int64_t player_end_frame(const SVPlayer *player, const SVFile *file)
+{
+    if (player->read_end < 0 || file->type == SVFileTypeCoreAudio || player_frame_bytes(file) == 0 ||
+        file->sample_rate == 0)
+        return -1;
+    return std::llround(player->read_end * file->sample_rate);
+}
+
 // Reads whole read units into `space` bytes until it is full or the file is exhausted, which
 // only a read returning nothing proves: readers such as FLAC's return short reads mid-stream.
-uint32_t player_read_pcm(SVFile *file, uint8_t *data, uint32_t space, bool *exhausted)
+// Reading stops at frame `end` (-1: none) as at the file's end; `*at_end` tells it did.
+uint32_t player_read_pcm(SVFile *file, uint8_t *data, uint32_t space, int64_t end, bool *exhausted, bool *at_end)
 {
     const uint32_t unit = player_read_unit(file);
+    const uint32_t frame = player_frame_bytes(file);
     uint32_t total = 0;
     *exhausted = false;
+    *at_end = false;
     for (;;) {
         uint32_t want = space - total;
         want -= want % unit;
         if (want == 0)
             break;
+        int64_t left = 0;
+        if (end >= 0) {
+            left = end - std::llround(SVFileTell(file) * file->sample_rate);
+            if (left <= 0) {
+                *exhausted = *at_end = true;
+                break;
+            }
+        }
         int32_t n = SVFileRead(file, data + total, int32_t(std::min<uint32_t>(want, INT32_MAX)));
         if (n <= 0) {
             *exhausted = true;
             break;
         }
+        // Readers may need whole blocks: the request stays as it is, only what lies before the
+        // end is kept, and the file goes back to the end so that lifting it loses nothing.
+        if (end >= 0 && int64_t(n / frame) > left) {
+            n = int32_t(left * frame);
+            SVFileSeek(file, double(end) / file->sample_rate);
+        }
         total += std::min(uint32_t(n), want);
     }
-    if (*exhausted) {
-        // A truncated file can end inside a frame; half a frame would shift the next file's.
-        const uint32_t frame = player_frame_bytes(file);
-        if (frame > 0)
-            total -= total % frame;
-    }
+    // A truncated file can end inside a frame; half a frame would shift the next file's.
+    if (*exhausted && frame > 0)
+        total -= total % frame;
     return total;
 }
 
@@ -106,19 +129,25 @@ bool player_refill(SVPlayer *player, AudioQueue *queue, AudioQueueBuffer *buffer
     int64_t total;
     bool switched = false;
 
+    player->read_end_reached = false;
     if (file->type == SVFileTypeCoreAudio) {
         const uint32_t unit = player_read_unit(file);
         total = SVCoreAudioFileRead(file, data, int32_t(capacity - capacity % unit), &descriptions, &packets);
     } else {
         bool exhausted;
-        total = player_read_pcm(file, data, capacity, &exhausted);
+        bool at_end;
+        total = player_read_pcm(file, data, capacity, player_end_frame(player, file), &exhausted, &at_end);
+        player->read_end_reached = at_end;
         SVFile *next = file->next;
         if (exhausted && next && player_same_format(file, next)) {
             file->next = nullptr;
             SVFileClose(file);
             player->file = next;
+            // The end belonged to the file left behind.
+            player->read_end = -1.0;
+            player->read_end_reached = false;
             switched = true;
-            total += player_read_pcm(next, data + total, capacity - uint32_t(total), &exhausted);
+            total += player_read_pcm(next, data + total, capacity - uint32_t(total), -1, &exhausted, &at_end);
         }
     }
 
@@ -279,7 +308,10 @@ void player_start(SVPlayer *player)
 
 SVPlayer *SVCreate()
 {
-    return static_cast<SVPlayer *>(calloc(1, sizeof(SVPlayer)));
+    auto *player = static_cast<SVPlayer *>(calloc(1, sizeof(SVPlayer)));
+    if (player)
+        player->read_end = -1.0;
+    return player;
 }
 
 void SVDestroy(SVPlayer *player)
@@ -419,4 +451,17 @@ SVFile *SVCurrentFile(SVPlayer *player)
 double SVGetCurrentPosition(SVPlayer *player)
 {
     return player && player->file ? SVFileTell(player->file) : 0.0;
+}
+
+void SVSetReadEnd(SVPlayer *player, double seconds)
+{
+    if (!player)
+        return;
+    // `read_end_reached` stays: it tells where what the queue holds ends, which this does not move.
+    player->read_end = seconds < 0 || std::isnan(seconds) ? -1.0 : seconds;
+}
+
+bool SVReadEndActive(const SVPlayer *player)
+{
+    return player && player->file && player_end_frame(player, player->file) >= 0;
 }

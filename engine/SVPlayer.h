@@ -37,6 +37,8 @@ struct SVPlayer {
     AudioQueue *queue;
     SVEventCallback callback;
     void *user_data;
+    double read_end;        // seconds into the current file where reading stops; negative: none
+    bool read_end_reached;  // the last read of the current file stopped at `read_end`
 };
 
 SVPlayer *SVCreate();
@@ -58,3 +60,11 @@ int32_t SVGetStatus(SVPlayer *player);
 SVFile *SVCurrentFile(SVPlayer *player);
 // The read position of the current file, ahead of what is heard by what the queue holds.
 double SVGetCurrentPosition(SVPlayer *player);
+// Reading of the current file stops at `seconds` (negative: nowhere) as if the file ended
+// there; what lies beyond stays unread, so lifting the end lets it play. Seeks and SVPlay keep
+// the end. SVPlayFile keeps it too, so that it can be set for the file handed over before
+// that file's first reads; a gapless switch to the next file clears it. PCM readers only:
+// the platform reader's packets are read to the file's own end.
+void SVSetReadEnd(SVPlayer *player, double seconds);
+// A read end is set and caps the current file's reads.
+bool SVReadEndActive(const SVPlayer *player);

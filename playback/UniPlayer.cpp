@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <unordered_map>
 
 #include "engine/SVPlayer.h"
 #include "platform/AudioQueue.h"
@@ -35,85 +34,6 @@ void engineCallback(void *userData, int32_t event)
 SVFile *openFile(const PlayableItem &item)
 {
     return SVFileOpen(QFile::encodeName(item.path()).constData());
-}
-
-// A locked cue track is read as if its file ended with it: the engine then reports the end
-// and plays out its queue, which holds nothing of the next track, before the repeat starts
-// afresh. The file's own read and close are wrapped; `end` is a frame, or -1 for none.
-struct ReadBound {
-    int32_t (*read)(SVFile *, void *, int32_t);
-    void (*close)(SVFile *);
-    int64_t end;
-    bool reached;  // the last read stopped at `end`: what the queue holds ends there
-};
-
-std::unordered_map<SVFile *, ReadBound> &readBounds()
-{
-    static std::unordered_map<SVFile *, ReadBound> bounds;
-    return bounds;
-}
-
-int64_t frameAt(const SVFile *file, double seconds)
-{
-    return std::llround(seconds * file->sample_rate);
-}
-
-int32_t boundedRead(SVFile *file, void *buffer, int32_t bytes)
-{
-    ReadBound &b = readBounds().at(file);
-    const int64_t left = b.end < 0 ? 0 : b.end - frameAt(file, file->tell(file));
-    b.reached = b.end >= 0 && left <= 0;
-    if (b.end < 0)
-        return b.read(file, buffer, bytes);
-    if (left <= 0)
-        return 0;
-    // Readers may need whole blocks: read as asked, keep what lies before the end, and go
-    // back to the end so that lifting the bound loses nothing.
-    int32_t n = b.read(file, buffer, bytes);
-    const int64_t frame = int64_t(file->num_channels) * file->bits_per_sample / 8;
-    if (n > 0 && n / frame > left) {
-        n = int32_t(left * frame);
-        file->seek(file, double(b.end) / file->sample_rate);
-    }
-    return n;
-}
-
-void boundedClose(SVFile *file)
-{
-    auto it = readBounds().find(file);
-    void (*close)(SVFile *) = it->second.close;
-    readBounds().erase(it);
-    close(file);
-}
-
-// Bounds reading at `endSeconds` (negative: no bound). PCM readers only: the platform
-// reader's packets are read past this wrapper.
-void setReadEnd(SVFile *file, double endSeconds)
-{
-    if (!file || file->type == SVFileTypeCoreAudio || file->bits_per_sample == 0 ||
-        file->sample_rate == 0 || !file->read || !file->close || !file->seek || !file->tell)
-        return;
-    auto it = readBounds().find(file);
-    if (it == readBounds().end()) {
-        if (endSeconds < 0)
-            return;
-        it = readBounds().emplace(file, ReadBound{file->read, file->close, -1, false}).first;
-        file->read = boundedRead;
-        file->close = boundedClose;
-    }
-    it->second.end = endSeconds < 0 ? -1 : frameAt(file, endSeconds);
-}
-
-bool readEndActive(SVFile *file)
-{
-    auto it = readBounds().find(file);
-    return it != readBounds().end() && it->second.end >= 0;
-}
-
-bool readEndReached(SVFile *file)
-{
-    auto it = readBounds().find(file);
-    return it != readBounds().end() && it->second.reached;
 }
 
 }  // namespace
@@ -217,7 +137,7 @@ bool UniPlayer::followsOn(const PlayableItem &item) const
     int32_t status = SVGetStatus(player_);
     if (status != SVStatusPlaying && status != SVStatusEnded && !starting_)
         return false;
-    if (status == SVStatusEnded && readEndReached(SVCurrentFile(player_)))
+    if (status == SVStatusEnded && player_->read_end_reached)
         return false;  // read only to a locked track's end: nothing of this one is queued
     return currentTime() >= item.startTime() - kRunOnTolerance;
 }
@@ -245,7 +165,7 @@ void UniPlayer::play(const PlayableItemPtr &item)
         startFile(item);
         return;
     }
-    boundReading(SVCurrentFile(player_));
+    boundReading();
     seekToTime(item->startTime());
     if (!playing())
         play();
@@ -256,23 +176,27 @@ void UniPlayer::runOnInto(const PlayableItemPtr &item)
 {
     setCurrentItem(item);
     queuedItem_.reset();
-    boundReading(SVCurrentFile(player_));
+    boundReading();
     dispatchEvent(EventFileChanged);
 }
 
 void UniPlayer::setLocked(bool locked)
 {
     locked_ = locked;
-    boundReading(SVCurrentFile(player_));
+    boundReading();
 }
 
-void UniPlayer::boundReading(SVFile *file)
+// A locked cue track is read as if its file ended with it: the engine then reports the end
+// and plays out its queue, which holds nothing of the next track, before the repeat starts
+// afresh. Set again whenever the item or the lock changes; the engine keeps it across
+// SVPlayFile, so it is in place before a new file's first reads.
+void UniPlayer::boundReading()
 {
     const PlayableItem *item = currentItem_.get();
     if (locked_ && item && !item->ownFile())
-        setReadEnd(file, double(item->startTime()) + double(item->totalTime()));
+        SVSetReadEnd(player_, double(item->startTime()) + double(item->totalTime()));
     else
-        setReadEnd(file, -1.0);
+        SVSetReadEnd(player_, -1.0);
 }
 
 void UniPlayer::adoptFile(SVFile *file, double position)
@@ -294,7 +218,7 @@ void UniPlayer::startFile(const PlayableItemPtr &item)
     if (!item->ownFile())
         SVFileSeek(file, item->startTime());
     adoptFile(file, SVFileTell(file));
-    boundReading(file);
+    boundReading();
     starting_ = true;
     SVPlayFile(player_, file);
     starting_ = false;
@@ -410,7 +334,7 @@ void UniPlayer::onPlayerEvent(int32_t event)
                 setCurrentItem(queuedItem_);
                 queuedItem_.reset();
             }
-            boundReading(file);
+            boundReading();
         }
         break;
     case EventPaused:
@@ -464,7 +388,7 @@ void UniPlayer::checkPlayer()
         return;
     if (now >= item.startTime() + item.totalTime() - 0.1f) {
         // A bounded read brings the end as an engine end instead, once the track is heard.
-        if (locked_ && readEndActive(SVCurrentFile(player_)))
+        if (locked_ && SVReadEndActive(player_))
             return;
         if (locked_) {
             seekToTime(item.startTime());

@@ -123,7 +123,7 @@ private:
     void pauseWhenHeard(double delay);
     bool currentEndHeard() const;
     void startFile(const PlayableItemPtr &item);
-    void boundReading(SVFile *file);
+    void boundReading();
     void adoptFile(SVFile *file, double position);
     int64_t playedFrames() const;
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -413,6 +414,46 @@ TEST(SVPlayer, SeekAfterTheEndLeavesTheTargetToTheFreshQueue)
     }
     EXPECT_TRUE(parseWav(readFile(out)).data == pcm);
     EXPECT_TRUE(parseWav(readFile(AudioSinkNumberedPath(out, 2))).data == pcm.substr(size_t(0.3 * rate) * 6));
+}
+
+// Reading stops at the read end as at the file's end, mid-block for FLAC; lifting the end before
+// the queue reaches it lets the rest play on without a frame lost at the cut.
+TEST(SVPlayer, ReadEndStopsReadingAndLiftingItPlaysTheRest)
+{
+    TempDir dir;
+    const int64_t endFrame = 26901;  // inside a FLAC block, and inside the second primed buffer
+    for (Kind kind : {Wav, Flac}) {
+        for (bool lift : {false, true}) {
+            SCOPED_TRACE(std::string(kind == Wav ? "wav" : "flac") + (lift ? ", lifted" : ""));
+            std::string pcm;
+            const std::string path = makeFile(dir, {kind, 16, 2, 44100, 2 * 44100}, int(kind), &pcm);
+            const std::string out = dir.file(std::string("out") + (lift ? "1" : "0") + std::to_string(kind) + ".wav");
+            ScopedOutput output("wav-fast:" + out);
+            std::vector<int32_t> events;
+            {
+                Session s;
+                SVSetReadEnd(s.player, double(endFrame) / 44100);
+                SVFile *file = SVFileOpen(path.c_str());
+                ASSERT_NE(file, nullptr);
+                SVPlayFile(s.player, file);  // set before: it caps the priming reads too
+                EXPECT_TRUE(SVReadEndActive(s.player));
+                if (lift)
+                    SVSetReadEnd(s.player, -1);
+                ASSERT_TRUE(s.waitPlayedOut());
+                events = s.take();
+                EXPECT_EQ(SVGetStatus(s.player), SVStatusEnded);
+                EXPECT_EQ(s.player->read_end_reached, !lift);
+                EXPECT_NEAR(SVGetCurrentPosition(s.player), lift ? 2.0 : double(endFrame) / 44100, 0.5 / 44100);
+            }
+            // Each buffer that comes back after the end reports it again.
+            EXPECT_NE(std::find(events.begin(), events.end(), SVEventEnded), events.end());
+            WavOutput heard = parseWav(readFile(out));
+            ASSERT_TRUE(heard.ok);
+            const std::string want = lift ? pcm : pcm.substr(0, size_t(endFrame) * 4);
+            EXPECT_EQ(heard.data.size(), want.size());
+            EXPECT_TRUE(heard.data == want);
+        }
+    }
 }
 
 // A file handed to SVPlayFile straight from the chain is taken out of it, not closed with it;
