@@ -119,7 +119,6 @@ void BM_SVFileRead(benchmark::State &state, const std::string &format)
 // Alternating repetitions, so a burst of load on the machine falls on both sides.
 const int kRepetitions = 5;
 
-
 }  // namespace
 
 int main(int argc, char **argv)

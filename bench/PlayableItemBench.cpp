@@ -140,7 +140,6 @@ void BM_ItemWithPath(benchmark::State &state)
 // Alternating repetitions, so a burst of load on the machine falls on both sides.
 const int kRepetitions = 5;
 
-
 }  // namespace
 
 int main(int argc, char **argv)

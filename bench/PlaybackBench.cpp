@@ -180,7 +180,6 @@ void BM_Play(benchmark::State &state, const Source *src)
     }
 }
 
-
 double processCpuSeconds()
 {
     rusage u{};

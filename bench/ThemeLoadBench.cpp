@@ -105,7 +105,6 @@ void BM_ThemeLoad(benchmark::State &state)
 // Alternating repetitions, so a burst of load on the machine falls on both sides.
 const int kRepetitions = 5;
 
-
 }  // namespace
 
 int main(int argc, char **argv)

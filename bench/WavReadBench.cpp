@@ -108,7 +108,6 @@ void BM_SVFileRead(benchmark::State &state)
 // Alternating repetitions, so a burst of load on the machine falls on both sides.
 const int kRepetitions = 5;
 
-
 }  // namespace
 
 int main(int argc, char **argv)

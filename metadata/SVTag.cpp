@@ -1,5 +1,7 @@
 #include "metadata/SVTag.h"
 
+#include "metadata/CharacterEncoding.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -107,32 +109,6 @@ char *latin1_to_utf8(Bytes p, Bytes limit, Bytes *out)
     return latin1Bytes_to_utf8(p, size_t(q - p));
 }
 
-bool isValidUtf8(Bytes s, size_t length)
-{
-    size_t i = 0;
-    while (i < length) {
-        unsigned c = s[i];
-        size_t n;
-        unsigned min;
-        if (c < 0x80) { i++; continue; }
-        if ((c & 0xE0) == 0xC0) { n = 1; min = 0x80; c &= 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { n = 2; min = 0x800; c &= 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { n = 3; min = 0x10000; c &= 0x07; }
-        else return false;
-        if (n >= length - i)
-            return false;  // truncated sequence
-        for (size_t k = 1; k <= n; k++) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (s[i + k] & 0x3F);
-        }
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        i += n + 1;
-    }
-    return true;
-}
-
 // ID3v2.4 encoding 3. Bytes that are not valid UTF-8 (a writer that put Latin-1 under the
 // UTF-8 mark) are read as ISO-8859-1, so the record's text is always UTF-8.
 char *utf8_copy(Bytes p, Bytes limit, Bytes *out)
@@ -144,7 +120,8 @@ char *utf8_copy(Bytes p, Bytes limit, Bytes *out)
         return nullptr;
     *out = q < limit ? q + 1 : q;
     size_t n = size_t(q - p);
-    return isValidUtf8(p, n) ? copyBytes(p, n) : latin1Bytes_to_utf8(p, n);
+    const bool utf8 = CharacterEncoding::isValidUtf8(reinterpret_cast<const char *>(p), n);
+    return utf8 ? copyBytes(p, n) : latin1Bytes_to_utf8(p, n);
 }
 
 size_t utf8_unit_width(unsigned unit)

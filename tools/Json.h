@@ -10,4 +10,3 @@ std::string jsonQuote(const std::string &utf8);
 // null for a null pointer.
 std::string jsonBytes(const char *bytes, size_t length);
 std::string jsonText(const char *text);  // NUL-terminated bytes, same form
-bool isValidUtf8(const char *bytes, size_t length);
