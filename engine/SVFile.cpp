@@ -31,11 +31,6 @@ const ReaderRow kReaders[] = {
 
 }  // namespace
 
-void SVFileReportFailure(const char *unit, int line, const char *condition)
-{
-    fprintf(stderr, "*FAILED* check: %s:%d: %s\n", unit, line, condition);
-}
-
 SVFile *SVFileOpen(const char *path)
 {
     if (!path)

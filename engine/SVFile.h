@@ -1,11 +1,13 @@
 // The engine's handle of one open audio file: the common head every reader extends,
-// the four per-format functions, the type tags and the failure-reporting macro.
+// the four per-format functions and the type tags. Readers report failures with
+// the check macro of platform/Check.h.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
 #include "metadata/SVTag.h"
+#include "platform/Check.h"
 
 enum SVFileType : int32_t {
     SVFileTypeApe = 1,
@@ -37,19 +39,3 @@ void SVFileSeek(SVFile *file, double seconds);
 double SVFileTell(SVFile *file);
 int32_t SVFileRead(SVFile *file, void *buffer, int32_t bytes);
 void SVFileClose(SVFile *file);
-
-// Reports a failed condition as one line on standard error.
-void SVFileReportFailure(const char *unit, int line, const char *condition);
-
-// Prints the one failure line for a condition text, naming this source file and line.
-#define SV_FAILED(text) SVFileReportFailure(__FILE_NAME__, __LINE__, text)
-
-// Inside a reader: on a false condition print the failure line and jump to the
-// function's `fail:` label, which closes the half-built handle and returns null.
-#define SV_CHECK(cond)                                                        \
-    do {                                                                      \
-        if (!(cond)) {                                                        \
-            SV_FAILED(#cond);                                                 \
-            goto fail;                                                        \
-        }                                                                     \
-    } while (0)

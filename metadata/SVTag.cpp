@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/SVFile.h"
+#include "platform/Check.h"
 
 // The ID3v1 genre list as extended by Winamp, in its published order and spelling
 // (typos included: "Psychadelic", "Bebob").
