@@ -42,13 +42,12 @@ public:
 
 testing::Environment *const gRunner = testing::AddGlobalTestEnvironment(new HelperRoleRunner);
 
-// Helper daemons must not outlive a test program that crashed.
+}  // namespace
+
 void dieWithParent(QProcess &process)
 {
     process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
-
-}  // namespace
 
 bool registerHelperRole(const char *name, HelperRole role)
 {

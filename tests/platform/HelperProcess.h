@@ -25,5 +25,7 @@ std::unique_ptr<QProcess> startHelper(const char *role, const QStringList &args,
 // Helpers say lines that start with "instance: "; this waits for one that goes on with `prefix`
 // and answers it without "instance: " (empty when none came).
 QString waitForHelperLine(QProcess &helper, const QString &prefix, int timeoutMs = 15000);
+// Makes a helper daemon (a bus, a sound server) end when the test program ends, even by a crash.
+void dieWithParent(QProcess &process);
 // Prints "instance: " + `text` and a line feed, at once.
 void helperSay(const QString &text);
