@@ -271,11 +271,14 @@ QString AudioSession::routeNameFor(const char *portName, uint32_t portType, cons
     return QString();
 }
 
-void AudioSession::setRoute(const QString &name, bool known)
+void AudioSession::setRoute(const QString &name, bool known, bool simulated)
 {
     bool changed;
     {
         std::lock_guard lock(mutex_);
+        if (simulated_ && !simulated)
+            return;
+        simulated_ = simulated_ || simulated;
         changed = route_ != name || route_.isNull() != name.isNull();
         route_ = name;
     }
@@ -303,5 +306,5 @@ void AudioSession::simulateInterruptionEnded(uint32_t flags)
 
 void AudioSession::simulateRouteChange(const QString &routeName)
 {
-    setRoute(routeName, true);
+    setRoute(routeName, true, true);
 }

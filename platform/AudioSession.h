@@ -40,7 +40,8 @@ public:
     static QString routeNameFor(const char *portName, uint32_t portType, const char *formFactor);
 
     // For tests, and for whatever on the system reports interruptions: delivered as if the
-    // session had reported them. Any thread.
+    // session had reported them. A simulated route stays: the server's answers no longer
+    // change it. Any thread.
     void simulateInterruptionBegan();
     void simulateInterruptionEnded(uint32_t flags);
     void simulateRouteChange(const QString &routeName);
@@ -55,11 +56,12 @@ private:
     struct Pulse;
     // Stores the route; the first answer of a server only sets what is there, later ones
     // that change the name report routeChanged. Any thread.
-    void setRoute(const QString &name, bool known);
+    void setRoute(const QString &name, bool known, bool simulated = false);
     // Runs `call` on the main thread: at once when already there, else queued. Any thread.
     void deliver(std::function<void()> call);
 
     mutable std::mutex mutex_;
-    QString route_;  // guarded by mutex_
+    QString route_;           // guarded by mutex_
+    bool simulated_ = false;  // guarded by mutex_
     std::unique_ptr<Pulse> pulse_;  // main thread; its callbacks run on libpulse's own thread
 };
