@@ -88,7 +88,8 @@ public:
     bool startFtpServer();
     void stopFtpServer();
     FtpServer *ftpd() const { return ftpd_.get(); }
-    // Called by the server after an upload, a delete or a rename: one rescan 3 s after the last.
+    // Called by the server on the main run loop after an upload, a delete or a rename: one
+    // rescan 3 s after the last.
     void didReceiveFileListChanged() override;
     // The port startFtpServer() listens on (kFtpPort unless a test moves it).
     void setFtpPort(quint16 port) { ftpPort_ = port; }
