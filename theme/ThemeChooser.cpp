@@ -34,7 +34,6 @@ void ThemeChooser::viewDidLoad()
     themes_ = FileSystemObject::sharedObject()
                   ->contentsOfDirectoryWithSuffix(Theme::defaultThemeFolder(), QStringLiteral(".thm"))
                   .value_or(QStringList());
-    tableView()->reloadData();
 }
 
 void ThemeChooser::viewWillAppear()

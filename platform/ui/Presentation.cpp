@@ -160,6 +160,10 @@ void Presentation::present(ViewController *presenter, ViewController *screen, Ki
                     [screen] { Presentation::dismiss(screen, true); });
         }
     }
+    // Will-appear before anything of the screen is shown, as tables read their rows then.
+    if (self->covered_)
+        self->covered_->sendAppearance(Phase::WillDisappear);
+    screen->sendAppearance(Phase::WillAppear);
     screen->show();
     self->layoutFrame();
     self->frame_->show();
@@ -197,9 +201,6 @@ void Presentation::layoutFrame()
 
 void Presentation::start(bool animated)
 {
-    if (covered_)
-        covered_->sendAppearance(Phase::WillDisappear);
-    screen_->sendAppearance(Phase::WillAppear);
     auto done = [this] {
         if (coveredWidget_)
             coveredWidget_->hide();

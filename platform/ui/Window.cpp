@@ -29,31 +29,25 @@ void Window::setRootViewController(ViewController *root)
     if (!root)
         return;
     root->loadViewIfNeeded();
+    if (shown)
+        root->sendAppearance(ViewController::Phase::WillAppear);
     layout()->addWidget(root);
     if (shown) {
-        root->sendAppearance(ViewController::Phase::WillAppear);
         root->show();
         root->sendAppearance(ViewController::Phase::DidAppear);
     }
 }
 
-void Window::showEvent(QShowEvent *event)
+void Window::setVisible(bool visible)
 {
-    QWidget::showEvent(event);
-    // A window restored from the task bar was never gone for its screens.
-    if (event->spontaneous() || !root_)
-        return;
-    root_->sendAppearance(ViewController::Phase::WillAppear);
-    root_->sendAppearance(ViewController::Phase::DidAppear);
-}
-
-void Window::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-    if (event->spontaneous() || !root_)
-        return;
-    root_->sendAppearance(ViewController::Phase::WillDisappear);
-    root_->sendAppearance(ViewController::Phase::DidDisappear);
+    const bool changes = visible != isVisible();
+    if (changes && root_)
+        root_->sendAppearance(visible ? ViewController::Phase::WillAppear
+                                      : ViewController::Phase::WillDisappear);
+    QWidget::setVisible(visible);
+    if (changes && root_)
+        root_->sendAppearance(visible ? ViewController::Phase::DidAppear
+                                      : ViewController::Phase::DidDisappear);
 }
 
 void Window::resizeEvent(QResizeEvent *event)

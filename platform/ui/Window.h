@@ -18,9 +18,11 @@ public:
     void setRootViewController(ViewController *root);
     ViewController *rootViewController() const { return root_; }
 
+    // The root's viewWillAppear comes before the window and its widgets are shown, and
+    // viewDidAppear after; the same for hiding.
+    void setVisible(bool visible) override;
+
 protected:
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
