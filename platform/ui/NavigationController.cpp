@@ -1,6 +1,7 @@
 #include "platform/ui/NavigationController.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QStackedWidget>
@@ -19,6 +20,7 @@ NavigationController::NavigationController(ViewController *root, QWidget *parent
 
     bar_ = new QWidget;
     bar_->setObjectName(QStringLiteral("navigationBar"));
+    bar_->setAccessibleName(SVLocalized("Navigation bar"));
     bar_->setAutoFillBackground(true);
     QPalette p = bar_->palette();
     p.setColor(QPalette::Window, QColor(20, 20, 20));
@@ -128,6 +130,7 @@ void NavigationController::pushViewController(ViewController *screen)
         old->sendAppearance(Phase::DidDisappear);
     if (inView)
         screen->sendAppearance(Phase::DidAppear);
+    focusTop();
 }
 
 void NavigationController::popViewController()
@@ -149,6 +152,7 @@ void NavigationController::popViewController()
         top->sendAppearance(Phase::DidDisappear);
     if (inView && below)
         below->sendAppearance(Phase::DidAppear);
+    focusTop();
     if (gone.screen) {
         gone.screen->nav_ = nullptr;
         gone.screen->disconnect(this);
@@ -179,6 +183,22 @@ void NavigationController::popToRootViewController()
         }
     }
     popViewController();
+}
+
+void NavigationController::focusTop()
+{
+    // Keyboard and screen-reader users go on in the screen now on top, unless the focus is
+    // somewhere else (a popover, another window).
+    QWidget *focus = QApplication::focusWidget();
+    ViewController *top = topViewController();
+    if (!top || !isVisible() || (focus && !isAncestorOf(focus)))
+        return;
+    for (QWidget *w : top->findChildren<QWidget *>()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(top) && w->isEnabled()) {
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 void NavigationController::setNavigationBarHidden(bool hidden)

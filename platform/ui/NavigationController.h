@@ -40,6 +40,7 @@ protected:
 private:
     void updateBar();
     void returnBarWidgets();
+    void focusTop();
     void leave(ViewController *screen);
 
     QWidget *bar_;

@@ -1,6 +1,7 @@
 #include "platform/ui/Presentation.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QShortcut>
@@ -145,11 +146,11 @@ void Presentation::present(ViewController *presenter, ViewController *screen, Ki
             self->frame_->setPalette(p);
         }
         self->frame_->installEventFilter(self);
-        self->panel_ = new QWidget(self->frame_);
-        self->panel_->setObjectName(QStringLiteral("presentationPanel"));
-        self->panel_->setAttribute(Qt::WA_StyledBackground);
-        self->panel_->setStyleSheet(QStringLiteral(
-            "#presentationPanel { background: palette(window); border: 1px solid #606060; }"));
+        auto *panel = new QFrame(self->frame_);
+        panel->setObjectName(QStringLiteral("presentationPanel"));
+        panel->setFrameShape(QFrame::Box);
+        panel->setAutoFillBackground(true);
+        self->panel_ = panel;
         auto *panelLayout = new QVBoxLayout(self->panel_);
         panelLayout->setContentsMargins(1, 1, 1, 1);
         panelLayout->addWidget(screen);

@@ -295,7 +295,11 @@ void TableCellDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
         text = pal.color(QPalette::Disabled, QPalette::Text);
     const QRect area(left, r.top(), std::max(0, right - left), r.height());
     const QFont small = detailFont(option.font);
-    const QFontMetrics fm(option.font), sfm(small);
+    // Metrics of the device painted on, which may differ from the screen's.
+    p->setFont(small);
+    const QFontMetrics sfm = p->fontMetrics();
+    p->setFont(option.font);
+    const QFontMetrics fm = p->fontMetrics();
     switch (c.style) {
     case TableCell::Style::Default:
         p->setFont(option.font);
@@ -319,7 +323,7 @@ void TableCellDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
         break;
     }
     case TableCell::Style::Value1: {
-        const int detailWidth = std::min(fm.horizontalAdvance(c.detailText), area.width() / 2);
+        const int detailWidth = std::min(fm.horizontalAdvance(c.detailText) + 2, area.width() / 2);
         p->setFont(option.font);
         p->setPen(detail);
         p->drawText(QRect(area.right() - detailWidth + 1, area.top(), detailWidth, area.height()),
@@ -341,7 +345,9 @@ void TableCellDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
         p->setRenderHint(QPainter::Antialiasing, false);
         p->drawLine(r.left() + kPadding, r.bottom(), r.right(), r.bottom());
     }
-    if ((option.state & QStyle::State_HasFocus) && view_->hasFocus()) {
+    // The keyboard's place, once the keyboard has been used to move focus.
+    if ((option.state & QStyle::State_HasFocus) && (option.state & QStyle::State_KeyboardFocusChange) &&
+        view_->hasFocus()) {
         p->setRenderHint(QPainter::Antialiasing, false);
         p->setPen(QPen(kTint, 2));
         p->setBrush(Qt::NoBrush);

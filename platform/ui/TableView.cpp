@@ -38,6 +38,12 @@ void TableView::setDataSource(TableDataSource *source)
         reloadData();
 }
 
+void TableView::ensureLoaded() const
+{
+    if (!loaded_)
+        const_cast<TableView *>(this)->reloadData();
+}
+
 void TableView::reloadData()
 {
     loaded_ = true;
@@ -49,11 +55,20 @@ void TableView::reloadData()
 
 void TableView::reloadRows(const QList<IndexPath> &paths)
 {
+    // Rows never read are read whole, already changed.
+    if (!loaded_) {
+        reloadData();
+        return;
+    }
     model_->rowsChanged(paths);
 }
 
 void TableView::deleteRows(const QList<IndexPath> &paths)
 {
+    if (!loaded_) {
+        reloadData();
+        return;
+    }
     pendingDelete_ = -1;
     selfSelecting_++;
     model_->removeRows(paths);
@@ -73,6 +88,7 @@ void TableView::setEditing(bool editing)
 
 void TableView::selectRow(IndexPath path, bool scrollToMiddle)
 {
+    ensureLoaded();
     const QModelIndex index = model_->indexForPath(path);
     if (!index.isValid())
         return;
@@ -93,6 +109,7 @@ std::optional<IndexPath> TableView::selectedRow() const
 
 QRect TableView::rectForRow(IndexPath path) const
 {
+    ensureLoaded();
     const QModelIndex index = model_->indexForPath(path);
     return index.isValid() ? delegate_->rowRect(visualRect(index), index.row()) : QRect();
 }
@@ -125,6 +142,7 @@ bool TableView::isRow(const QModelIndex &index) const
 
 void TableView::chooseRow(IndexPath path)
 {
+    ensureLoaded();
     const QModelIndex index = model_->indexForPath(path);
     if (!index.isValid() || !dataSource() || editing_ || !(model_->flags(index) & Qt::ItemIsEnabled))
         return;
@@ -138,6 +156,7 @@ void TableView::chooseRow(IndexPath path)
 
 void TableView::commitDelete(IndexPath path)
 {
+    ensureLoaded();
     pendingDelete_ = -1;
     viewport()->update();
     if (model_->rowForPath(path) >= 0 && dataSource() && dataSource()->canDeleteRow(path))
@@ -146,6 +165,7 @@ void TableView::commitDelete(IndexPath path)
 
 void TableView::commitMove(IndexPath from, IndexPath to)
 {
+    ensureLoaded();
     if (from == to || from.section != to.section || model_->rowForPath(from) < 0 ||
         model_->rowForPath(to) < 0 || !dataSource() || !dataSource()->canMoveRow(from))
         return;
@@ -200,8 +220,7 @@ QItemSelectionModel::SelectionFlags TableView::selectionCommand(const QModelInde
 
 void TableView::showEvent(QShowEvent *event)
 {
-    if (!loaded_)
-        reloadData();
+    ensureLoaded();
     QListView::showEvent(event);
 }
 
@@ -323,6 +342,7 @@ void TableView::keyPressEvent(QKeyEvent *event)
 
 QMenu *TableView::contextMenuForRow(IndexPath path)
 {
+    ensureLoaded();
     TableDataSource *source = dataSource();
     if (!source || model_->rowForPath(path) < 0)
         return nullptr;

@@ -29,7 +29,9 @@ public:
     explicit TableView(Style style = Style::Plain, QWidget *parent = nullptr);
     Style style() const { return style_; }
 
-    // Not owned. The rows are read on the first showing or with reloadData.
+    // Not owned. The rows are read on the first showing (or the first call below that needs
+    // them) and again on every reloadData; in between the table shows what it read.
+    // Name the table after its screen (setAccessibleName); TableViewController does.
     void setDataSource(TableDataSource *source);
     TableDataSource *dataSource() const { return model_->dataSource(); }
     TableModel *tableModel() const { return model_; }
@@ -82,6 +84,7 @@ protected:
                                                          const QEvent *event) const override;
 
 private:
+    void ensureLoaded() const;
     void activate(const QModelIndex &index);
     void selectionChangedByOthers(const QItemSelection &selected);
     bool isRow(const QModelIndex &index) const;

@@ -66,7 +66,10 @@ void ViewController::setContentWidget(QWidget *content)
         return;
     if (content_) {
         layout_->removeWidget(content_);
-        content_->hide();
+        // A screen may have moved its old content into the new one (a table into a
+        // background view); only content still standing here goes.
+        if (content_->parentWidget() == this)
+            content_->hide();
     } else {
         delete layout_->takeAt(0);  // the stretch that stands in for no content
     }

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QToolButton>
 #include <QImage>
 #include <QPointer>
 #include <QSize>
@@ -26,7 +27,6 @@
 #include "platform/ui/Device.h"
 
 class QBoxLayout;
-class QToolButton;
 class NavigationController;
 
 class ViewController : public QWidget {
