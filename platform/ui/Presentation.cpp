@@ -285,7 +285,8 @@ void Presentation::detach()
 {
     if (screen_) {
         screen_->hide();
-        if (ownsScreen_) {
+        // A keeper that went away in the meantime leaves the screen to us.
+        if (ownsScreen_ || !formerParent_) {
             screen_->setParent(nullptr);
             screen_->deleteLater();
         } else {

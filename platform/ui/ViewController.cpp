@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "platform/Localization.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Presentation.h"
 
@@ -18,7 +19,7 @@ ViewController::ViewController(QWidget *parent) : QWidget(parent)
 
     toolbar_ = new QWidget(this);
     toolbar_->setObjectName(QStringLiteral("toolbar"));
-    toolbar_->setAccessibleName(QStringLiteral("Toolbar"));
+    toolbar_->setAccessibleName(SVLocalized("Toolbar"));
     toolbar_->setFixedHeight(44);
     toolbar_->setAutoFillBackground(true);
     QPalette p = toolbar_->palette();
