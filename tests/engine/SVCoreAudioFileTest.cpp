@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "engine/SVCoreAudioFile.h"
 #include "engine/SVFile.h"
+#include "platform/AudioFileService.h"
 #include "platform/PacketDecoder.h"
 
 using namespace fixture;
@@ -114,6 +115,49 @@ TEST(CoreAudioReader, FormatAndDurationOfMp3AndM4a)
         // The platform reader has no PCM read.
         std::string buf(65536, '\0');
         EXPECT_EQ(SVFileRead(f, buf.data(), 65536), 0);
+        SVFileClose(f);
+    }
+}
+
+// Opening reads the format and length from the container or the first frame; the packets are
+// read, and the exact length known, only when packets are asked for.
+TEST(CoreAudioReader, OpeningReadsNoPacketsYetKnowsTheLength)
+{
+    const struct Row {
+        const char *name;
+        Encoded format;
+        bool exact;  // the header holds the frame count
+    } rows[] = {
+        {"MP3 with an Info header", kMp3, true},
+        {"MP3 VBR", {"MP3 VBR", "a.mp3", {"-c:a", "libmp3lame", "-q:a", "4"}, 1152, 1}, true},
+        {"MPEG-2 MP3, 22.05 kHz mono",
+         {"MP3 22 kHz", "a.mp3", {"-c:a", "libmp3lame", "-ar", "22050", "-ac", "1", "-b:a", "32k"}, 576, 1}, true},
+        {"MP3 without a Xing header: its bit rate",
+         {"MP3 CBR", "a.mp3", {"-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0"}, 1152, 1}, false},
+        {"M4A AAC", kM4a, true},
+        {"M4A ALAC", {"ALAC", "a.m4a", {"-c:a", "alac"}, 0, 0}, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const std::string path = encode(dir, row.format);
+        ASSERT_FALSE(path.empty());
+        const uint64_t before = AudioFileServicePacketsRead();
+        SVFile *f = SVFileOpen(path.c_str());
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(AudioFileServicePacketsRead(), before);
+        const double opened = f->duration;
+        int64_t skip = 0, keep = -1;
+        SVCoreAudioFileTrim(f, &skip, &keep);
+        EXPECT_GT(AudioFileServicePacketsRead(), before);
+        if (row.exact) {
+            EXPECT_DOUBLE_EQ(opened * f->sample_rate, double(keep));
+        } else {
+            EXPECT_NEAR(opened * f->sample_rate, double(keep), 1152.0);
+        }
+        if (row.format.framesPerPacket == 0) {
+            EXPECT_TRUE(decodeRest(f) == wavData(readFile(dir.file("src.wav")))) << "ALAC is lossless";
+        }
         SVFileClose(f);
     }
 }

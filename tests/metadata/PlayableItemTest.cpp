@@ -9,6 +9,7 @@
 #include "metadata/CharacterEncoding.h"
 #include "metadata/PlayableItem.h"
 #include "metadata/PlayableItemFixtures.h"
+#include "platform/AudioFileService.h"
 
 namespace {
 
@@ -329,6 +330,26 @@ TEST(PlayableItem, HumanTime)
     } rows[] = {{0, "00:00"}, {59.9f, "00:59"}, {61.5f, "01:01"}, {3600, "60:00"}, {6000, "100:00"}};
     for (const Row &row : rows)
         EXPECT_EQ(PlayableItem::humanTime(row.seconds), row.text) << row.seconds;
+}
+
+// A library of MP3s is scanned at the pace of its file headers: no packet is read for an item.
+TEST(PlayableItem, CompressedFilesGiveTheirItemWithoutReadingPackets)
+{
+    TempDir dir;
+    for (const char *name : {"a.mp3", "a.m4a"}) {
+        SCOPED_TRACE(name);
+        ToolResult r = runProgram({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                                   "sine=frequency=500:sample_rate=44100:duration=2.5", "-metadata", "title=Tone",
+                                   dir.file(name)});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const uint64_t before = AudioFileServicePacketsRead();
+        PlayableItemPtr item = build(dir.file(name));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(AudioFileServicePacketsRead(), before);
+        EXPECT_EQ(item->title(), "Tone");
+        EXPECT_EQ(item->totalTime(), 2.5f);
+        EXPECT_EQ(item->sampleRate(), 44100);
+    }
 }
 
 TEST(PlayableItem, ToolDescribesItems)
