@@ -32,6 +32,20 @@ struct OpaqueAudioFileID {
     double seconds = 0;              // from the container or the first frame's header
     uint32_t packetSizeBound = 0;    // before the index: from the container or the format
     AudioStreamBasicDescription format = {};
+    // A lossless stream the service decodes itself (WavPack): linear PCM whose packets are
+    // frames, decoded from the demuxer that stays open.
+    struct Pcm {
+        AVCodecContext *codec = nullptr;
+        AVPacket *packet = nullptr;
+        AVFrame *frame = nullptr;
+        int64_t frames = 0;              // in the stream
+        int64_t next = 0;                // frame that pending[at] holds
+        int64_t skipTo = -1;             // after a seek: the first frame wanted
+        std::vector<uint8_t> pending;    // decoded, converted frames not handed out
+        size_t at = 0;
+        bool draining = false;
+    };
+    Pcm *pcm = nullptr;
     struct Packet {
         int64_t pos;
         uint32_t size;
@@ -348,6 +362,175 @@ bool describeProbed(OpaqueAudioFileID *f, AVFormatContext *fc, int index)
     return true;
 }
 
+// WavPack block flags: bytes per sample - 1 in the low two bits, floating-point samples.
+constexpr uint32_t kWavPackFloat = 0x80;
+
+// A WavPack stream, decoded here to the integer samples it stores: 8, 16, 24 (in 3 bytes) or
+// 32 bits, signed, little-endian. Floating-point streams are refused.
+bool describeWavPack(OpaqueAudioFileID *f, AVFormatContext *fc, int index)
+{
+    const AVStream *st = fc->streams[index];
+    const AVCodecParameters *par = st->codecpar;
+    const uint32_t bits = uint32_t(par->bits_per_coded_sample);
+    uint8_t block[32];
+    if (par->codec_id != AV_CODEC_ID_WAVPACK || par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0 ||
+        (bits != 8 && bits != 16 && bits != 24 && bits != 32) || st->duration <= 0 || st->duration == AV_NOPTS_VALUE ||
+        !readAt(f->fd, block, sizeof block, 0) || memcmp(block, "wvpk", 4) != 0 ||
+        (block[24] & kWavPackFloat))
+        return false;
+    const AVCodec *decoder = avcodec_find_decoder(AV_CODEC_ID_WAVPACK);
+    auto *pcm = new OpaqueAudioFileID::Pcm;
+    f->pcm = pcm;
+    pcm->codec = decoder ? avcodec_alloc_context3(decoder) : nullptr;
+    pcm->packet = av_packet_alloc();
+    pcm->frame = av_frame_alloc();
+    if (!pcm->codec || !pcm->packet || !pcm->frame || avcodec_parameters_to_context(pcm->codec, par) < 0 ||
+        avcodec_open2(pcm->codec, decoder, nullptr) < 0)
+        return false;
+    pcm->frames = av_rescale_q(st->duration, st->time_base, AVRational{1, par->sample_rate});
+    AudioStreamBasicDescription &d = f->format;
+    d.mSampleRate = par->sample_rate;
+    d.mFormatID = kAudioFormatLinearPCM;
+    d.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
+    d.mChannelsPerFrame = uint32_t(par->ch_layout.nb_channels);
+    d.mBitsPerChannel = bits;
+    d.mBytesPerFrame = d.mBytesPerPacket = d.mChannelsPerFrame * bits / 8;
+    d.mFramesPerPacket = 1;
+    f->seconds = double(pcm->frames) / par->sample_rate;
+    f->packetSizeBound = f->maxPacketSize = d.mBytesPerFrame;
+    f->validFrames = pcm->frames;  // no priming, no padding
+    return true;
+}
+
+void freePcm(OpaqueAudioFileID::Pcm *pcm)
+{
+    if (!pcm)
+        return;
+    av_frame_free(&pcm->frame);
+    av_packet_free(&pcm->packet);
+    avcodec_free_context(&pcm->codec);
+    delete pcm;
+}
+
+// Appends a decoded frame as interleaved samples of the stream's width. The decoder hands its
+// samples left-justified in 8, 16 or 32 bits; 8-bit ones unsigned.
+bool appendPcm(OpaqueAudioFileID *f, const AVFrame *frame, int64_t skip)
+{
+    const AVSampleFormat format = AVSampleFormat(frame->format);
+    const bool planar = av_sample_fmt_is_planar(format);
+    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
+    if (packed != AV_SAMPLE_FMT_U8 && packed != AV_SAMPLE_FMT_S16 && packed != AV_SAMPLE_FMT_S32)
+        return false;
+    const int channels = int(f->format.mChannelsPerFrame);
+    if (frame->ch_layout.nb_channels != channels)
+        return false;
+    const unsigned width = f->format.mBitsPerChannel / 8;
+    std::vector<uint8_t> &pending = f->pcm->pending;
+    const size_t from = pending.size();
+    pending.resize(from + size_t(frame->nb_samples - skip) * size_t(channels) * width);
+    uint8_t *out = pending.data() + from;
+    for (int64_t k = skip; k < frame->nb_samples; k++) {
+        for (int c = 0; c < channels; c++) {
+            const uint8_t *plane = frame->extended_data[planar ? c : 0];
+            const int64_t i = planar ? k : k * channels + c;
+            uint32_t v = packed == AV_SAMPLE_FMT_U8    ? uint32_t(plane[i] ^ 0x80) << 24
+                         : packed == AV_SAMPLE_FMT_S16 ? uint32_t(uint16_t(reinterpret_cast<const int16_t *>(plane)[i])) << 16
+                                                       : uint32_t(reinterpret_cast<const int32_t *>(plane)[i]);
+            for (unsigned b = 0; b < width; b++)
+                *out++ = uint8_t(v >> (32 - 8 * width + 8 * b));
+        }
+    }
+    return true;
+}
+
+// Decodes the next packet into pending: 1, 0 at the end, -1 on an error.
+int decodePcm(OpaqueAudioFileID *f)
+{
+    OpaqueAudioFileID::Pcm *pcm = f->pcm;
+    const AVStream *st = f->fc->streams[f->stream];
+    for (;;) {
+        int r = avcodec_receive_frame(pcm->codec, pcm->frame);
+        if (r == 0) {
+            // Where this block starts; a seek lands on the block before its target.
+            int64_t skip = 0;
+            if (pcm->skipTo >= 0) {
+                const int64_t start = pcm->frame->pts == AV_NOPTS_VALUE
+                                          ? pcm->skipTo
+                                          : av_rescale_q(pcm->frame->pts, st->time_base,
+                                                         AVRational{1, int(f->format.mSampleRate)});
+                skip = std::clamp<int64_t>(pcm->skipTo - start, 0, pcm->frame->nb_samples);
+                if (skip == pcm->frame->nb_samples) {
+                    av_frame_unref(pcm->frame);
+                    continue;
+                }
+                pcm->skipTo = -1;
+            }
+            pcm->pending.clear();
+            pcm->at = 0;
+            bool ok = appendPcm(f, pcm->frame, skip);
+            av_frame_unref(pcm->frame);
+            return ok ? 1 : -1;
+        }
+        if (r == AVERROR_EOF)
+            return 0;
+        if (r != AVERROR(EAGAIN))
+            return -1;
+        if (pcm->draining)
+            return 0;
+        r = av_read_frame(f->fc, pcm->packet);
+        if (r == AVERROR_EOF) {
+            pcm->draining = true;
+            avcodec_send_packet(pcm->codec, nullptr);
+            continue;
+        }
+        if (r < 0)
+            return -1;
+        gPacketsRead++;
+        if (pcm->packet->stream_index == f->stream)
+            r = avcodec_send_packet(pcm->codec, pcm->packet);
+        av_packet_unref(pcm->packet);
+        if (r < 0)
+            return -1;
+    }
+}
+
+// Up to `frames` decoded frames from frame `start` into `out`; the frames given.
+int64_t readPcm(OpaqueAudioFileID *f, int64_t start, int64_t frames, uint8_t *out)
+{
+    OpaqueAudioFileID::Pcm *pcm = f->pcm;
+    const size_t frameBytes = f->format.mBytesPerFrame;
+    if (start >= pcm->frames)
+        return 0;
+    frames = std::min(frames, pcm->frames - start);
+    if (start != pcm->next) {
+        const AVStream *st = f->fc->streams[f->stream];
+        const int64_t ts = av_rescale_q(start, AVRational{1, int(f->format.mSampleRate)}, st->time_base);
+        if (av_seek_frame(f->fc, f->stream, ts, AVSEEK_FLAG_BACKWARD) < 0)
+            return 0;
+        avcodec_flush_buffers(pcm->codec);
+        pcm->pending.clear();
+        pcm->at = 0;
+        pcm->draining = false;
+        pcm->skipTo = start;
+        pcm->next = start;
+    }
+    int64_t got = 0;
+    while (got < frames) {
+        if (pcm->at < pcm->pending.size()) {
+            const int64_t held = int64_t((pcm->pending.size() - pcm->at) / frameBytes);
+            const int64_t n = std::min(held, frames - got);
+            memcpy(out + got * int64_t(frameBytes), pcm->pending.data() + pcm->at, size_t(n) * frameBytes);
+            pcm->at += size_t(n) * frameBytes;
+            got += n;
+            continue;
+        }
+        if (decodePcm(f) <= 0)
+            break;
+    }
+    pcm->next = start + got;
+    return got;
+}
+
 // Opens the demuxer, as one of `formats`, at the first audio stream.
 OSStatus openDemuxer(OpaqueAudioFileID *f, const char *formats)
 {
@@ -398,9 +581,16 @@ OSStatus openFile(OpaqueAudioFileID *f, const char *path)
     if (describeMp3(f, int64_t(info.st_size)))
         return noErr;
 
-    if (OSStatus status = openDemuxer(f, "mp3,mov,mp4,m4a,aac"); status != noErr)
+    if (OSStatus status = openDemuxer(f, "mp3,mov,mp4,m4a,aac,wv"); status != noErr)
         return status;
     const AVStream *st = f->fc->streams[f->stream];
+    if (strcmp(f->fc->iformat->name, "wv") == 0) {
+        if (!describeWavPack(f, f->fc, f->stream))
+            return kAudioFileUnsupportedDataFormatError;
+        collectAllInfo(f);
+        f->indexed = true;  // packets are frames
+        return noErr;
+    }
     const bool known = strncmp(f->fc->iformat->name, "mov", 3) == 0 && describeMp4(f, f->fc, f->stream);
     if (!known && !describeProbed(f, f->fc, f->stream))
         return kAudioFileUnsupportedDataFormatError;
@@ -489,6 +679,7 @@ OSStatus AudioFileClose(AudioFileID file)
 {
     if (!file)
         return kAudioFileNotOpenError;
+    freePcm(file->pcm);
     avformat_close_input(&file->fc);
     if (file->fd >= 0)
         close(file->fd);
@@ -543,7 +734,7 @@ OSStatus AudioFileGetProperty(AudioFileID file, AudioFilePropertyID property, ui
     case kAudioFilePropertyMagicCookieData:
         return putValue(ioSize, data, file->cookie.data(), uint32_t(file->cookie.size()));
     case kAudioFilePropertyAudioDataPacketCount: {
-        uint64_t count = file->packets.size();
+        uint64_t count = file->pcm ? uint64_t(file->pcm->frames) : file->packets.size();
         return putValue(ioSize, data, &count, sizeof count);
     }
     case kAudioFilePropertyPacketTableInfo: {
@@ -572,6 +763,17 @@ OSStatus AudioFileGetProperty(AudioFileID file, AudioFilePropertyID property, ui
             return kAudioFileBadPropertySizeError;
         AudioFramePacketTranslation t;
         memcpy(&t, data, sizeof t);
+        if (file->pcm) {
+            // A packet is a frame.
+            if (property == kAudioFilePropertyFrameToPacket)
+                t.mPacket = std::clamp<int64_t>(t.mFrame, 0, std::max<int64_t>(0, file->pcm->frames - 1));
+            else
+                t.mFrame = t.mPacket;
+            t.mFrameOffsetInPacket = 0;
+            memcpy(data, &t, sizeof t);
+            *ioSize = sizeof t;
+            return noErr;
+        }
         const int64_t total = file->starts.back();
         if (property == kAudioFilePropertyFrameToPacket) {
             // Frames beyond either end belong to the first or the last packet.
@@ -606,6 +808,14 @@ OSStatus AudioFileReadPackets(AudioFileID file, bool, uint32_t *outNumBytes,
         return kAudioFileInvalidPacketOffsetError;
     if (OSStatus status = buildIndex(file); status != noErr)
         return status;
+    if (file->pcm) {
+        const int64_t got = readPcm(file, startPacket, *ioNumPackets, static_cast<uint8_t *>(buffer));
+        for (int64_t k = 0; descriptions && k < got; k++)
+            descriptions[k] = {k * int64_t(file->format.mBytesPerFrame), 0, file->format.mBytesPerFrame};
+        *ioNumPackets = uint32_t(got);
+        *outNumBytes = uint32_t(got * int64_t(file->format.mBytesPerFrame));
+        return noErr;
+    }
     const int64_t count = int64_t(file->packets.size());
     const uint32_t want = *ioNumPackets;
     uint32_t got = 0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,68 @@ TEST(CoreAudioReader, OpeningReadsNoPacketsYetKnowsTheLength)
             EXPECT_TRUE(decodeRest(f) == wavData(readFile(dir.file("src.wav")))) << "ALAC is lossless";
         }
         SVFileClose(f);
+    }
+}
+
+// WavPack is lossless: the platform reader decodes it to the PCM it stores, which reads, seeks
+// and joins like any PCM file.
+TEST(CoreAudioReader, WavPackReadsAsItsPcm)
+{
+    const struct Row {
+        const char *name;
+        const char *source;  // ffmpeg's PCM codec for the WAV, or "u8" for an 8-bit WAV by sox
+        int channels;
+        unsigned bits;
+        bool byWavPack;      // the wavpack program, else ffmpeg's encoder
+    } rows[] = {
+        {"16-bit stereo by ffmpeg", "pcm_s16le", 2, 16, false},
+        {"32-bit stereo by ffmpeg", "pcm_s32le", 2, 32, false},
+        {"5.1 by ffmpeg", "pcm_s16le", 6, 16, false},
+        {"24-bit stereo by wavpack", "pcm_s24le", 2, 24, true},
+        {"8-bit mono by wavpack", "u8", 1, 8, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const std::string wav = dir.file("src.wav"), wv = dir.file("a.wv");
+        if (strcmp(row.source, "u8") == 0) {
+            ASSERT_EQ(runProgram({"sox", "-n", "-r", "8000", "-b", "8", "-c", "1", wav, "synth", "1.5", "sine", "300",
+                                  "pinknoise", "vol", "0.5"}).exitCode, 0);
+        } else {
+            ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "anoisesrc=d=1.5:c=pink:r=44100:a=0.3", "-ac",
+                                std::to_string(row.channels), "-c:a", row.source, wav}));
+        }
+        if (row.byWavPack) {
+            ToolResult r = runProgram({"wavpack", "-q", "-y", wav, "-o", wv});
+            ASSERT_EQ(r.exitCode, 0) << r.err;
+        } else {
+            ASSERT_TRUE(ffmpeg({"-i", wav, "-c:a", "wavpack", "-metadata", "title=Packed", wv}));
+        }
+        const std::string stored = wavData(readFile(wav));
+        std::string pcm = stored;
+        if (row.bits == 8) {
+            for (char &c : pcm)
+                c = char(c ^ 0x80);  // WAV stores 8-bit samples unsigned; PCM readers hand them signed
+        }
+        SVFile *f = SVFileOpen(wv.c_str());
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->type, SVFileTypeCoreAudioPcm);
+        EXPECT_EQ(f->num_channels, unsigned(row.channels));
+        EXPECT_EQ(f->bits_per_sample, row.bits);
+        EXPECT_EQ(f->duration, 1.5);
+        EXPECT_EQ(text(f->tag.title), row.byWavPack ? "(null)" : "Packed");
+        EXPECT_TRUE(readAll(f, 65536) == pcm) << "read differs";
+        const size_t frameBytes = size_t(row.channels) * row.bits / 8;
+        const size_t target = stored.size() / frameBytes * 2 / 3;
+        SVFileSeek(f, double(target) / f->sample_rate);
+        EXPECT_DOUBLE_EQ(SVFileTell(f), double(target) / f->sample_rate);
+        EXPECT_TRUE(readAll(f, 5000) == pcm.substr(target * frameBytes)) << "read after the seek differs";
+        SVFileClose(f);
+
+        // Through the player, twice in a row: one gapless stream of the stored samples.
+        ToolResult r = runTool({"render", "--output", "wav-fast:" + dir.file("out.wav"), wv, wv});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(wavData(readFile(dir.file("out.wav"))) == stored + stored) << "played otherwise";
     }
 }
 

@@ -44,7 +44,7 @@ TEST(PlayableItem, TypesByExtension)
     } rows[] = {
         {"/m/song.flac", 5}, {"/m/song.FLAC", 5}, {"/m/a.ape", 6},  {"/m/a.m4a", 3},
         {"/m/a.Mp3", 4},     {"/m/a.wav", 1},     {"/m/song.wv", 1}, {"/m/a.aif", 2},
-        {"/m/a.AIFF", 2},    {"/m/notes.txt", 0}, {"/m/flac", 0},    {"/m/x.flac/readme", 0},
+        {"/m/a.AIFF", 2},    {"/m/a.aifc", 2},    {"/m/notes.txt", 0}, {"/m/flac", 0},    {"/m/x.flac/readme", 0},
         {"/m/a.flac.cue", 0},
     };
     for (const Row &row : rows)
@@ -336,7 +336,7 @@ TEST(PlayableItem, HumanTime)
 TEST(PlayableItem, CompressedFilesGiveTheirItemWithoutReadingPackets)
 {
     TempDir dir;
-    for (const char *name : {"a.mp3", "a.m4a"}) {
+    for (const char *name : {"a.mp3", "a.m4a", "a.wv"}) {
         SCOPED_TRACE(name);
         ToolResult r = runProgram({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
                                    "sine=frequency=500:sample_rate=44100:duration=2.5", "-metadata", "title=Tone",
