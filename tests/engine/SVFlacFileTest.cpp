@@ -283,6 +283,11 @@ TEST(FlacReader, EveryLayoutOfTheFlacProgramDecodesBitExact)
         EXPECT_TRUE(readAll(f, int32_t(f->block_size)) == pcm.substr(target * frameBytes));
         SVFileClose(f);
         EXPECT_EQ(err.lines(), "");
+        if (row.bits % 8 != 0) {
+            ToolResult tags = runTool({"tags", path});
+            EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(tags.out))["bits_per_sample"].toInt(),
+                      int(container));
+        }
     }
 }
 
