@@ -475,8 +475,8 @@ size_t v4FrameSize(Bytes bytes, size_t pos, size_t length)
     return safe;
 }
 
-// Undoes unsynchronisation: the writer put a 0x00 after every 0xFF so that no false MPEG sync
-// appears; each FF 00 pair reads as FF. Returns the length written to `out` (at most `size`).
+// Undoes unsynchronisation: the writer put a 0x00 after each 0xFF that could read as an MPEG
+// sync (or as such a 0x00), so each FF 00 pair reads as FF. Returns the length written to `out` (at most `size`).
 size_t resynchronise(Bytes in, size_t size, unsigned char *out)
 {
     size_t n = 0;
