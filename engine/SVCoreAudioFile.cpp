@@ -171,9 +171,42 @@ double core_tell(SVFile *file)
     return (double)frame / (double)cf->total_frames * cf->duration;
 }
 
+// A lossless stream that the service decodes (WavPack) is PCM whose packets are frames: it
+// reads like the other PCM readers, so that the player joins, cuts and seeks it to the frame.
+int32_t pcm_read(SVFile *file, void *buffer, int32_t bytes)
+{
+    assert(file->type == SVFileTypeCoreAudioPcm);
+    SVCoreAudioFile *cf = static_cast<SVCoreAudioFile *>(file);
+    const uint32_t frame = cf->format.mBytesPerFrame;
+    uint32_t frames = bytes > 0 ? (uint32_t)bytes / frame : 0;
+    uint32_t got = 0;
+    if (frames == 0 ||
+        AudioFileReadPackets(cf->audio_file_id, false, &got, nullptr, cf->current_packet, &frames, buffer) != noErr)
+        return 0;
+    cf->current_packet += frames;
+    return (int32_t)got;
+}
+
+// To the nearest frame, so that a time taken from tell() comes back to its frame.
+int pcm_seek(SVFile *file, double seconds)
+{
+    assert(file->type == SVFileTypeCoreAudioPcm);
+    SVCoreAudioFile *cf = static_cast<SVCoreAudioFile *>(file);
+    double frame = (seconds > 0.0 ? seconds : 0.0) * cf->sample_rate + 0.5;  // NaN goes to 0 too
+    cf->current_packet = frame < (double)cf->total_frames ? (int64_t)frame : (int64_t)cf->total_frames;
+    return 1;
+}
+
+double pcm_tell(SVFile *file)
+{
+    assert(file->type == SVFileTypeCoreAudioPcm);
+    SVCoreAudioFile *cf = static_cast<SVCoreAudioFile *>(file);
+    return (double)cf->current_packet / cf->sample_rate;
+}
+
 void core_close(SVFile *file)
 {
-    assert(file->type == SVFileTypeCoreAudio);
+    assert(file->type == SVFileTypeCoreAudio || file->type == SVFileTypeCoreAudioPcm);
     SVCoreAudioFile *cf = static_cast<SVCoreAudioFile *>(file);
     if (cf->audio_file_id)
         AudioFileClose(cf->audio_file_id);
@@ -210,6 +243,18 @@ SVFile *SVCoreAudioFileOpen(const char *path)
     f->big_endian = 0;
     f->duration = readDuration(cf->audio_file_id);
     cf->total_frames = f->duration > 0.0 ? (uint64_t)(f->duration * f->sample_rate) : 0;
+    if (cf->format.mFormatID == kAudioFormatLinearPCM) {
+        uint64_t frames = 0;
+        size = sizeof frames;
+        SV_CHECK(f->bits_per_sample > 0 &&
+                 AudioFileGetProperty(cf->audio_file_id, kAudioFilePropertyAudioDataPacketCount, &size, &frames) ==
+                     noErr);
+        cf->type = SVFileTypeCoreAudioPcm;
+        cf->read = pcm_read;
+        cf->seek = pcm_seek;
+        cf->tell = pcm_tell;
+        cf->total_frames = frames;
+    }
 
     readId3(f, cf->audio_file_id);
     if (SVTagIsEmpty(&f->tag))

@@ -1,5 +1,7 @@
-// Reader of the compressed formats the platform's audio-file service opens (MP3, M4A).
-// It hands out packets undecoded; the player's output queue decodes them.
+// Reader of the formats the platform's audio-file service opens. MP3 and M4A: packets handed
+// out undecoded, which the player's output queue decodes (type SVFileTypeCoreAudio, no read
+// function). WavPack, which the service decodes itself: PCM with a read function, like the
+// other PCM readers (type SVFileTypeCoreAudioPcm).
 #pragma once
 
 #include <cstdint>

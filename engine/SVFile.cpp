@@ -20,11 +20,12 @@ struct ReaderRow {
 // The only place that knows every reader; the first equal extension decides.
 const ReaderRow kReaders[] = {
     {"WAV", SVWavFileOpen},
-    {"WV", SVWavFileOpen},
+    {"WV", SVCoreAudioFileOpen},   // WavPack, which the platform service decodes
     {"FLAC", SVFlacFileOpen},
     {"APE", SVApeFileOpen},
     {"AIFF", SVAiffFileOpen},
     {"AIF", SVAiffFileOpen},
+    {"AIFC", SVAiffFileOpen},
     {"MP3", SVCoreAudioFileOpen},
     {"M4A", SVCoreAudioFileOpen},
 };

@@ -15,6 +15,7 @@ enum SVFileType : int32_t {
     SVFileTypeWav = 3,
     SVFileTypeAiff = 4,
     SVFileTypeCoreAudio = 5,
+    SVFileTypeCoreAudioPcm = 6,  // the platform reader decoding a lossless stream to PCM
 };
 
 struct SVFile {

@@ -13,7 +13,7 @@ namespace {
 
 struct SVFlacFile : SVFile {
     FILE *fp;
-    uint64_t total_frames;            // from STREAMINFO; 0 when the encoder did not know it
+    uint64_t total_frames;            // STREAMINFO's, else found by a scan; 0 while unknown
     FLAC__StreamDecoder *decoder;
     uint64_t position;                // frames handed out so far, or the last seek target
     unsigned char *out;               // the caller's buffer during a read, else null
@@ -27,6 +27,13 @@ struct SVFlacFile : SVFile {
     uint32_t spill_capacity;
     uint32_t spill_size;
     uint32_t spill_pos;
+    uint32_t stream_bits;             // the stream's own depth; bits_per_sample is its container
+    uint32_t max_block;               // STREAMINFO's maximum block size (a sane one if zero)
+    uint32_t max_frame_bytes;         // STREAMINFO's maximum frame size, 0 when not known
+    // The length scan: the end of the last frame that decoded without an error.
+    bool scanning;
+    bool frame_error;
+    uint64_t scan_end;
 };
 
 uint32_t frameBytes(const SVFlacFile *ff)
@@ -48,8 +55,8 @@ void store64(unsigned char *p, uint64_t v)
 
 // Interleaves frames [from, to) of a stereo block as 16- or 24-bit little-endian samples.
 // Whole 64-bit stores: this loop is most of what the reader adds to libFLAC's own work.
-void interleave(unsigned char *p, const FLAC__int32 *const channel[], uint32_t from, uint32_t to,
-                uint32_t bits)
+void interleaveStereo(unsigned char *p, const FLAC__int32 *const channel[], uint32_t from, uint32_t to,
+                      uint32_t bits)
 {
     const FLAC__int32 *l = channel[0];
     const FLAC__int32 *r = channel[1];
@@ -83,6 +90,55 @@ void interleave(unsigned char *p, const FLAC__int32 *const channel[], uint32_t f
     }
 }
 
+// Any other layout: `bytes`-wide little-endian samples, each shifted up by `shift` so that a
+// depth between containers (12, 20 bits) plays at its true level with the low bits zero.
+template <uint32_t bytes>
+void interleaveAny(unsigned char *p, const FLAC__int32 *const channel[], uint32_t channels, uint32_t from,
+                   uint32_t to, uint32_t shift)
+{
+    for (uint32_t k = from; k < to; k++) {
+        for (uint32_t c = 0; c < channels; c++) {
+            uint32_t v = (uint32_t)channel[c][k] << shift;
+            for (uint32_t b = 0; b < bytes; b++)
+                *p++ = (unsigned char)(v >> (8 * b));
+        }
+    }
+}
+
+void interleave(const SVFlacFile *ff, unsigned char *p, const FLAC__int32 *const channel[], uint32_t from,
+                uint32_t to)
+{
+    const uint32_t shift = ff->bits_per_sample - ff->stream_bits;
+    if (ff->num_channels == 2 && shift == 0 && (ff->bits_per_sample == 16 || ff->bits_per_sample == 24)) {
+        interleaveStereo(p, channel, from, to, ff->bits_per_sample);
+        return;
+    }
+    switch (ff->bits_per_sample) {
+    case 8: interleaveAny<1>(p, channel, ff->num_channels, from, to, shift); break;
+    case 16: interleaveAny<2>(p, channel, ff->num_channels, from, to, shift); break;
+    case 24: interleaveAny<3>(p, channel, ff->num_channels, from, to, shift); break;
+    default: interleaveAny<4>(p, channel, ff->num_channels, from, to, shift); break;
+    }
+}
+
+// A frame in another format than STREAMINFO's cannot be laid out in the announced one:
+// the stream ends before it, with one line.
+bool frameFits(SVFlacFile *ff, const FLAC__FrameHeader &h)
+{
+    const char *failed = nullptr;
+    if (h.channels != ff->num_channels)
+        failed = "frame->header.channels == f->num_channels";
+    else if (h.bits_per_sample != ff->stream_bits)
+        failed = "frame->header.bits_per_sample == ff->stream_bits";
+    else if (h.sample_rate != ff->sample_rate)
+        failed = "frame->header.sample_rate == f->sample_rate";
+    if (!failed)
+        return true;
+    SV_FAILED(failed);
+    ff->exhausted = true;
+    return false;
+}
+
 FLAC__StreamDecoderWriteStatus flac_on_frame(const FLAC__StreamDecoder *decoder,
                                              const FLAC__Frame *frame,
                                              const FLAC__int32 *const buffer[], void *client)
@@ -90,9 +146,13 @@ FLAC__StreamDecoderWriteStatus flac_on_frame(const FLAC__StreamDecoder *decoder,
     SVFlacFile *ff = static_cast<SVFlacFile *>(client);
     assert(ff->decoder == decoder);
     (void)decoder;
-    // A frame that disagrees with STREAMINFO cannot be laid out in the announced format.
-    if (frame->header.channels != ff->num_channels ||
-        frame->header.bits_per_sample != ff->bits_per_sample)
+    if (ff->scanning) {
+        if (!ff->frame_error && frame->header.number_type == FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER)
+            ff->scan_end = frame->header.number.sample_number + frame->header.blocksize;
+        ff->frame_error = false;
+        return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+    if (ff->exhausted || !frameFits(ff, frame->header))
         return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
 
     uint32_t b = frameBytes(ff);
@@ -101,7 +161,7 @@ FLAC__StreamDecoderWriteStatus flac_on_frame(const FLAC__StreamDecoder *decoder,
     uint32_t cap = (uint32_t)ff->out_capacity / b;
     uint32_t fit = i < cap ? (n < cap - i ? n : cap - i) : 0;
     if (fit > 0) {
-        interleave(ff->out + (size_t)i * b, buffer, 0, fit, ff->bits_per_sample);
+        interleave(ff, ff->out + (size_t)i * b, buffer, 0, fit);
         ff->out_filled = (int32_t)(b * (i + fit));
     }
     if (fit < n) {
@@ -113,7 +173,7 @@ FLAC__StreamDecoderWriteStatus flac_on_frame(const FLAC__StreamDecoder *decoder,
             ff->spill = grown;
             ff->spill_capacity = need;
         }
-        interleave(ff->spill, buffer, fit, n, ff->bits_per_sample);
+        interleave(ff, ff->spill, buffer, fit, n);
         ff->spill_size = need;
         ff->spill_pos = 0;
     }
@@ -184,13 +244,11 @@ void flac_on_metadata(const FLAC__StreamDecoder *decoder, const FLAC__StreamMeta
         const FLAC__StreamMetadata_StreamInfo &si = metadata->data.stream_info;
         ff->sample_rate = si.sample_rate;
         ff->num_channels = si.channels;
-        ff->bits_per_sample = si.bits_per_sample;
+        ff->stream_bits = si.bits_per_sample;
         ff->total_frames = si.total_samples;
         // A zero maximum is invalid; the format's largest block keeps the read loop bounded.
-        ff->block_size = (si.max_blocksize ? si.max_blocksize : FLAC__MAX_BLOCK_SIZE) * 8;
-        ff->duration = si.sample_rate
-                           ? (double)(float)((double)si.total_samples / si.sample_rate)
-                           : 0.0;
+        ff->max_block = si.max_blocksize ? si.max_blocksize : FLAC__MAX_BLOCK_SIZE;
+        ff->max_frame_bytes = si.max_framesize;
         ff->big_endian = 0;
         break;
     }
@@ -219,13 +277,53 @@ void flac_on_metadata(const FLAC__StreamDecoder *decoder, const FLAC__StreamMeta
     }
 }
 
-// libFLAC skips damaged frames by itself; there is nothing to add.
-void flac_on_error(const FLAC__StreamDecoder *decoder, FLAC__StreamDecoderErrorStatus,
+// libFLAC skips damaged frames by itself; the length scan must not trust them.
+void flac_on_error(const FLAC__StreamDecoder *decoder, FLAC__StreamDecoderErrorStatus status,
                    void *client)
 {
-    assert(static_cast<SVFlacFile *>(client)->decoder == decoder);
+    SVFlacFile *ff = static_cast<SVFlacFile *>(client);
+    assert(ff->decoder == decoder);
     (void)decoder;
-    (void)client;
+    // A frame whose CRC fails is still handed over (as silence); its number is no proof.
+    if (status == FLAC__STREAM_DECODER_ERROR_STATUS_FRAME_CRC_MISMATCH)
+        ff->frame_error = true;
+}
+
+void setLength(SVFlacFile *ff, uint64_t frames)
+{
+    ff->total_frames = frames;
+    ff->duration = (double)(float)((double)frames / ff->sample_rate);
+}
+
+// A stream written to a pipe has no length in STREAMINFO. The last frame's number gives it:
+// decode the frames within one largest frame of the file's end, once, and go back.
+void scanLength(SVFlacFile *ff)
+{
+    FLAC__uint64 first = 0;
+    if (!FLAC__stream_decoder_get_decode_position(ff->decoder, &first) || fseeko(ff->fp, 0, SEEK_END) != 0)
+        return;
+    const off_t end = ftello(ff->fp);
+    // A frame never exceeds its verbatim size (one bit more for a side channel) plus headers;
+    // twice that, so a damaged last frame still leaves a whole one before it.
+    const uint64_t bound = ff->max_frame_bytes
+                               ? ff->max_frame_bytes
+                               : (uint64_t)ff->max_block * ff->num_channels * (ff->stream_bits + 1) / 8 + 64;
+    if (end < (off_t)first)
+        return;
+    const off_t from = (uint64_t)(end - (off_t)first) > 2 * bound ? end - (off_t)(2 * bound) : (off_t)first;
+    if (!FLAC__stream_decoder_flush(ff->decoder) || fseeko(ff->fp, from, SEEK_SET) != 0)
+        return;
+    ff->scanning = true;
+    ff->frame_error = false;
+    ff->scan_end = 0;
+    while (FLAC__stream_decoder_get_state(ff->decoder) != FLAC__STREAM_DECODER_END_OF_STREAM &&
+           FLAC__stream_decoder_process_single(ff->decoder)) {
+    }
+    ff->scanning = false;
+    // Back to the first frame by hand: libFLAC's seek would want the length being found.
+    if (FLAC__stream_decoder_flush(ff->decoder) && fseeko(ff->fp, (off_t)first, SEEK_SET) == 0 &&
+        ff->scan_end > 0)
+        setLength(ff, ff->scan_end);
 }
 
 int32_t flac_read(SVFile *file, void *buffer, int32_t bytes)
@@ -233,7 +331,7 @@ int32_t flac_read(SVFile *file, void *buffer, int32_t bytes)
     assert(file->type == SVFileTypeFlac);
     SVFlacFile *ff = static_cast<SVFlacFile *>(file);
     uint32_t b = frameBytes(ff);
-    if (bytes <= 0 || ff->exhausted)
+    if (bytes <= 0 || (ff->exhausted && ff->spill_pos == ff->spill_size))
         return 0;
 
     ff->out = static_cast<unsigned char *>(buffer);
@@ -250,7 +348,7 @@ int32_t flac_read(SVFile *file, void *buffer, int32_t bytes)
     }
     // Whole frames only, and none once a frame had to spill: the spill comes out first.
     while ((uint32_t)(ff->out_capacity - ff->out_filled) >= ff->block_size &&
-           ff->spill_pos == ff->spill_size &&
+           ff->spill_pos == ff->spill_size && !ff->exhausted &&
            FLAC__stream_decoder_get_state(ff->decoder) != FLAC__STREAM_DECODER_END_OF_STREAM &&
            FLAC__stream_decoder_process_single(ff->decoder)) {
     }
@@ -260,6 +358,10 @@ int32_t flac_read(SVFile *file, void *buffer, int32_t bytes)
     ff->out = nullptr;
     ff->out_capacity = 0;
     ff->out_filled = 0;
+    // Neither STREAMINFO nor the scan knew the length: the end read gives it.
+    if (ff->total_frames == 0 && !ff->exhausted && ff->spill_pos == ff->spill_size &&
+        FLAC__stream_decoder_get_state(ff->decoder) == FLAC__STREAM_DECODER_END_OF_STREAM)
+        setLength(ff, ff->position);
     return filled;
 }
 
@@ -268,10 +370,11 @@ int flac_seek(SVFile *file, double seconds)
     assert(file->type == SVFileTypeFlac);
     SVFlacFile *ff = static_cast<SVFlacFile *>(file);
     double t = seconds > 0.0 ? seconds : 0.0;  // NaN goes to 0 too
-    if (t > ff->duration)
-        t = ff->duration;
-    uint64_t frame = ff->duration > 0.0 ? (uint64_t)(t / ff->duration * (double)ff->total_frames) : 0;
-    if (frame > ff->total_frames)
+    // To the nearest frame: a time the caller took from tell() or a frame count comes back
+    // to that very frame, whatever the rounding of its seconds.
+    double exact = t * ff->sample_rate + 0.5;
+    uint64_t frame = exact < 1e19 ? (uint64_t)exact : UINT64_MAX;
+    if (ff->total_frames > 0 && frame > ff->total_frames)
         frame = ff->total_frames;
 
     ff->position = frame;
@@ -294,13 +397,12 @@ int flac_seek(SVFile *file, double seconds)
     return 0;
 }
 
+// Exact, so that a seek to what tell() said lands on the same frame.
 double flac_tell(SVFile *file)
 {
     assert(file->type == SVFileTypeFlac);
     SVFlacFile *ff = static_cast<SVFlacFile *>(file);
-    if (ff->total_frames == 0)
-        return ff->sample_rate ? (double)ff->position / ff->sample_rate : 0.0;
-    return (double)(float)((double)ff->position / (double)ff->total_frames) * ff->duration;
+    return ff->sample_rate ? (double)ff->position / ff->sample_rate : 0.0;
 }
 
 void flac_close(SVFile *file)
@@ -347,10 +449,20 @@ SVFile *SVFlacFileOpen(const char *path)
     }
     ff->decoder_owns_fp = true;
     SV_CHECK(FLAC__stream_decoder_process_until_end_of_metadata(ff->decoder));
-    SV_CHECK(f->bits_per_sample == 16 || f->bits_per_sample == 24);
-    SV_CHECK(f->num_channels == 2);
+    // STREAMINFO's five bits allow 1 to 32; the format starts at 4.
+    SV_CHECK(ff->stream_bits >= FLAC__MIN_BITS_PER_SAMPLE);
     // STREAMINFO with a zero rate is invalid and would make every time a division by zero.
     SV_CHECK(f->sample_rate > 0);
+    // The queue takes 8-, 16-, 24- and 32-bit samples; other depths go left-justified into
+    // the next of these.
+    f->bits_per_sample = (ff->stream_bits + 7) / 8 * 8;
+    // Room for one frame of the largest block, and at least the 8 bytes per sample frame
+    // that stereo of up to 32 bits needs.
+    f->block_size = ff->max_block * (frameBytes(ff) > 8 ? frameBytes(ff) : 8);
+    if (ff->total_frames > 0)
+        setLength(ff, ff->total_frames);
+    else
+        scanLength(ff);
     return f;
 
 fail:

@@ -1,6 +1,7 @@
-// The platform reader over the audio-file service (FFmpeg's MP3 and MP4 demuxers, our packet
-// index, ID3 search and trim) on arbitrary bytes in a file: open, read every packet and
-// decode it, seek, translate positions.
+// The platform reader over the audio-file service (our MP3 frame header reading, FFmpeg's MP3,
+// MP4 and WavPack demuxers, our packet index, ID3 search and trim, the WavPack decoding) on
+// arbitrary bytes in a file: open, read every packet and decode it (or read the PCM), seek,
+// translate positions.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -27,9 +28,33 @@ std::string writeInput(const uint8_t *data, size_t size)
     return "/proc/self/fd/" + std::to_string(gFd);
 }
 
+// A decoded (WavPack) stream: whole frames of PCM, no more than its length.
+void readPcmRest(SVFile *f)
+{
+    const uint32_t frame = f->num_channels * f->bits_per_sample / 8;
+    const int32_t chunk = int32_t(frame) * 5000;
+    std::vector<uint8_t> buffer(static_cast<size_t>(chunk));
+    uint64_t total = 0;
+    for (int reads = 0; reads < 100000; reads++) {
+        int32_t n = f->read(f, buffer.data(), chunk);
+        if (n < 0 || n > chunk || uint32_t(n) % frame != 0)
+            abort();
+        if (n == 0)
+            return;
+        total += uint64_t(n) / frame;
+        if (total > uint64_t(f->duration * f->sample_rate) + 1)
+            abort();
+    }
+    abort();  // a read loop that never ends
+}
+
 // Reads and decodes from the current position to the end.
 void playRest(SVFile *f)
 {
+    if (f->type == SVFileTypeCoreAudioPcm) {
+        readPcmRest(f);
+        return;
+    }
     const AudioStreamBasicDescription *format = SVCoreAudioFileFormat(f);
     std::vector<uint8_t> cookie = SVCoreAudioFileMagicCookie(f);
     SVPacketDecoder *decoder = SVPacketDecoderCreate(format, cookie.data(), uint32_t(cookie.size()));
@@ -73,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     SVFile *f = SVCoreAudioFileOpen(writeInput(data, size).c_str());
     if (!f)
         return 0;
-    if (f->type != SVFileTypeCoreAudio || f->num_channels == 0 || f->block_size == 0 || !(f->duration >= 0.0))
+    if ((f->type != SVFileTypeCoreAudio && f->type != SVFileTypeCoreAudioPcm) || f->num_channels == 0 ||
+        f->block_size == 0 || !(f->duration >= 0.0))
         abort();
     playRest(f);
     for (double target : {f->duration / 2, f->duration + 1, 0.0}) {

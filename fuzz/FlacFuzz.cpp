@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     SVFile *f = SVFlacFileOpen(inputPath().c_str());
     if (!f)
         return 0;
-    if (f->type != SVFileTypeFlac || f->num_channels != 2 || (f->bits_per_sample != 16 && f->bits_per_sample != 24) ||
-        f->block_size == 0 || !(f->duration >= 0.0))
+    if (f->type != SVFileTypeFlac || f->num_channels < 1 || f->num_channels > 8 || f->bits_per_sample % 8 != 0 ||
+        f->bits_per_sample < 8 || f->bits_per_sample > 32 || f->block_size == 0 || !(f->duration >= 0.0))
         abort();
     checkText(f->tag.title);
     checkText(f->tag.artist);

@@ -25,6 +25,7 @@ const TypeRow kTypes[] = {
     {"M4A", PlayableItem::AudioTypeM4a},   {"MP3", PlayableItem::AudioTypeMp3},
     {"WAV", PlayableItem::AudioTypeWav},   {"WV", PlayableItem::AudioTypeWav},
     {"AIF", PlayableItem::AudioTypeAiff},  {"AIFF", PlayableItem::AudioTypeAiff},
+    {"AIFC", PlayableItem::AudioTypeAiff},
 };
 
 // Both spellings of each, since existence is tested with the exact name.

@@ -475,6 +475,49 @@ size_t v4FrameSize(Bytes bytes, size_t pos, size_t length)
     return safe;
 }
 
+// Undoes unsynchronisation: the writer put a 0x00 after each 0xFF that could read as an MPEG
+// sync (or as such a 0x00), so each FF 00 pair reads as FF. Returns the length written to `out` (at most `size`).
+size_t resynchronise(Bytes in, size_t size, unsigned char *out)
+{
+    size_t n = 0;
+    for (size_t i = 0; i < size; i++) {
+        out[n++] = in[i];
+        if (in[i] == 0xFF && i + 1 < size && in[i + 1] == 0x00)
+            i++;
+    }
+    return n;
+}
+
+// ID3v2.4 frame format flags (the frame header's last byte).
+enum : unsigned {
+    kFrameGrouping = 0x40,      // one group byte before the data
+    kFrameCompressed = 0x08,
+    kFrameEncrypted = 0x04,
+    kFrameUnsynchronised = 0x02,
+    kFrameDataLength = 0x01,    // a 4-byte data length before the data
+};
+
+// Applies one version-4 frame whose format flags are set: its data resynchronised and the
+// additions before it skipped. Compressed and encrypted data cannot be read here.
+void applyV4Frame(SVTag *tag, const FrameRow &row, unsigned formatFlags, bool unsynchronised, Bytes body,
+                  size_t size)
+{
+    if (formatFlags & (kFrameCompressed | kFrameEncrypted))
+        return;
+    unsigned char *plain = nullptr;
+    if (unsynchronised) {
+        plain = static_cast<unsigned char *>(malloc(size));
+        if (!plain)
+            return;
+        size = resynchronise(body, size, plain);
+        body = plain;
+    }
+    size_t skip = (formatFlags & kFrameGrouping ? 1 : 0) + (formatFlags & kFrameDataLength ? 4 : 0);
+    if (size > skip)
+        applyFrame(tag, row, false, body + skip, size - skip);
+    free(plain);
+}
+
 }  // namespace
 
 char *unicode_string_to_utf8(const unsigned char *bytes, size_t length)
@@ -501,8 +544,7 @@ int SVTagParseID3v2(SVTag *tag, const unsigned char *bytes, size_t size)
     }
     const unsigned version = bytes[3];
     const unsigned flags = bytes[5];
-    const size_t tagSize = synchsafe(bytes + 6);
-    size_t start = 10;
+    size_t tagSize = synchsafe(bytes + 6);
     switch (version) {
     case 4: {
         size_t deduction = (flags & 0x10) ? 20 : 10;  // footer present
@@ -510,18 +552,9 @@ int SVTagParseID3v2(SVTag *tag, const unsigned char *bytes, size_t size)
             SV_FAILED("hdr->size == size - deduction");
             return 0;
         }
-        if (flags & 0x40)
-            start = 10 + size_t(synchsafe(bytes + 10));  // the size counts its own 4 bytes
         break;
     }
     case 3:
-        if (tagSize != size - 10) {
-            SV_FAILED("hdr->size == size - 10");
-            return 0;
-        }
-        if (flags & 0x40)
-            start = 14 + size_t(bigEndian32(bytes + 10));  // the size leaves out its 4 bytes
-        break;
     case 2:
         if (tagSize != size - 10) {
             SV_FAILED("hdr->size == size - 10");
@@ -532,6 +565,24 @@ int SVTagParseID3v2(SVTag *tag, const unsigned char *bytes, size_t size)
         SV_FAILED("0");
         return 0;
     }
+
+    // Versions 2 and 3 unsynchronise the whole tag after its header (flag 0x80): read a
+    // resynchronised copy. Version 4 does it frame by frame.
+    const bool unsynchronised = flags & 0x80;
+    unsigned char *copy = nullptr;
+    if (unsynchronised && version < 4) {
+        copy = static_cast<unsigned char *>(malloc(10 + tagSize));
+        if (!copy)
+            return 1;  // out of memory: no fields
+        memcpy(copy, bytes, 10);
+        tagSize = resynchronise(bytes + 10, tagSize, copy + 10);
+        bytes = copy;
+    }
+    size_t start = 10;
+    if (version == 4 && (flags & 0x40))
+        start = 10 + size_t(synchsafe(bytes + 10));  // the size counts its own 4 bytes
+    else if (version == 3 && (flags & 0x40) && tagSize >= 4)
+        start = 14 + size_t(bigEndian32(bytes + 10));  // the size leaves out its 4 bytes
 
     // Frames end where the footer starts; walk positions are offsets so that an extended
     // header size beyond the tag cannot form a pointer past it.
@@ -551,10 +602,17 @@ int SVTagParseID3v2(SVTag *tag, const unsigned char *bytes, size_t size)
         size_t left = length - pos - headerSize;
         if (frameSize == 0 || frameSize > left)
             break;
-        if (const FrameRow *row = findFrame(header, version2))
-            applyFrame(tag, *row, version2, header + headerSize, frameSize);
+        if (const FrameRow *row = findFrame(header, version2)) {
+            const bool v4Flagged = version == 4 && (unsynchronised || header[9] != 0);
+            if (v4Flagged)
+                applyV4Frame(tag, *row, header[9], unsynchronised || (header[9] & kFrameUnsynchronised),
+                             header + headerSize, frameSize);
+            else
+                applyFrame(tag, *row, version2, header + headerSize, frameSize);
+        }
         pos += headerSize + frameSize;
     }
+    free(copy);
     return 1;
 }
 

@@ -2,6 +2,10 @@
 // MP3 and M4A (and what else libavformat demuxes into MP3, AAC or ALAC packets), answers
 // the properties the reader asks for and reads packets with their descriptions.
 //
+// The estimated duration comes from the container (MP4) or the first frame (an MP3's Xing,
+// Info or VBRI header with its LAME delays, else its bit rate); the packet table from the
+// packets themselves.
+//
 // Frames are counted on the stream's real timeline: frame 0 is the first sample after the
 // encoder's priming, and the last frame is the last one before its end padding. Packets are
 // numbered from 0 in file order. Not thread-safe: one thread at a time per file.
@@ -90,6 +94,11 @@ OSStatus AudioFileGetProperty(AudioFileID file, AudioFilePropertyID property, ui
 OSStatus AudioFileReadPackets(AudioFileID file, bool useCache, uint32_t *outNumBytes,
                               AudioStreamPacketDescription *descriptions, int64_t startPacket,
                               uint32_t *ioNumPackets, void *buffer);
+
+// Packets demuxed so far by every file of the service, from any thread. Opening a file and
+// asking for its format, duration, tags and cookie reads none: the packet index is built when
+// packets, their positions or the priming are first asked for.
+uint64_t AudioFileServicePacketsRead();
 
 // The libavcodec codec id (an AVCodecID) for a stream description's format id; 0 for none.
 int AudioFileServiceCodecFor(uint32_t formatID);

@@ -1,50 +1,52 @@
 #include "tools/Json.h"
 
-#include "metadata/CharacterEncoding.h"
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-std::string jsonQuote(const std::string &utf8)
-{
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += char(c);
-            }
-        }
-    }
-    return out + "\"";
-}
+#include "metadata/CharacterEncoding.h"
 
-std::string jsonBytes(const char *bytes, size_t length)
+QJsonValue jsonBytes(const char *bytes, size_t length)
 {
     if (!bytes)
-        return "null";
+        return QJsonValue::Null;
     if (CharacterEncoding::isValidUtf8(bytes, length))
-        return jsonQuote(std::string(bytes, length));
-    std::string hex;
-    static const char digits[] = "0123456789abcdef";
-    for (size_t i = 0; i < length; i++) {
-        unsigned char c = bytes[i];
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return "{\"hex\": \"" + hex + "\"}";
+        return QString::fromUtf8(bytes, qsizetype(length));
+    QByteArray hex = QByteArray(bytes, qsizetype(length)).toHex();
+    return QJsonObject{{"hex", QString::fromLatin1(hex)}};
 }
 
-std::string jsonText(const char *text)
+QJsonValue jsonText(const char *text)
 {
-    return text ? jsonBytes(text, strlen(text)) : "null";
+    return text ? jsonBytes(text, strlen(text)) : QJsonValue::Null;
+}
+
+QJsonValue jsonNumber(double value)
+{
+    return std::isfinite(value) ? QJsonValue(value) : QJsonValue::Null;
+}
+
+QJsonValue jsonFloat(float value)
+{
+    if (!std::isfinite(value))
+        return QJsonValue::Null;
+    // The float's own shortest form, read back as the double that prints the same way.
+    char text[64];
+    auto result = std::to_chars(text, text + sizeof text - 1, value);
+    *result.ptr = '\0';
+    return QJsonValue(strtod(text, nullptr));
+}
+
+void printJson(const QJsonValue &value)
+{
+    QJsonDocument document = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    QByteArray text = document.toJson(QJsonDocument::Indented);
+    fwrite(text.constData(), 1, size_t(text.size()), stdout);
 }

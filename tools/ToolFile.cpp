@@ -1,8 +1,8 @@
 // sonavel-tool tags and pcm: what an engine reader makes of one audio file.
 #include <QByteArray>
 #include <QCryptographicHash>
+#include <QJsonObject>
 
-#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -20,44 +20,35 @@ namespace {
 const char kTagsUsage[] = "tags FILE";
 const char kPcmUsage[] = "pcm FILE [--seek SECONDS] [--chunk BYTES]";
 
-std::string jsonNumber(double value)
-{
-    if (!std::isfinite(value))
-        return "null";
-    char buf[64];
-    auto result = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, result.ptr);
-}
-
-std::string jsonNumber(long long value) { return std::to_string(value); }
-
-std::string pictureSha256(const SVTag &tag)
+QJsonValue pictureSha256(const SVTag &tag)
 {
     if (!tag.picture || tag.picture_size <= 0)
-        return "null";
+        return QJsonValue::Null;
     QByteArray digest = QCryptographicHash::hash(
         QByteArrayView(reinterpret_cast<const char *>(tag.picture), tag.picture_size),
         QCryptographicHash::Sha256);
-    return "\"" + digest.toHex().toStdString() + "\"";
+    return QString::fromLatin1(digest.toHex());
 }
 
-std::string tagsJson(const SVFile *f)
+QJsonObject tagsJson(const SVFile *f)
 {
     const SVTag &t = f->tag;
-    std::string tag = "{\"title\": " + jsonText(t.title) + ", \"artist\": " + jsonText(t.artist) +
-                      ", \"album\": " + jsonText(t.album) + ", \"comment\": " + jsonText(t.comment) +
-                      ", \"genre\": " + jsonText(t.genre) + ", \"cuesheet\": " + jsonText(t.cuesheet) +
-                      ", \"picture_size\": " + jsonNumber((long long)t.picture_size) +
-                      ", \"picture_sha256\": " + pictureSha256(t) +
-                      ", \"year\": " + jsonNumber((long long)t.year) +
-                      ", \"track\": " + jsonNumber((long long)t.track) + "}";
-    return "{\"type\": " + jsonNumber((long long)f->type) +
-           ", \"num_channels\": " + jsonNumber((long long)f->num_channels) +
-           ", \"bits_per_sample\": " + jsonNumber((long long)f->bits_per_sample) +
-           ", \"sample_rate\": " + jsonNumber((long long)f->sample_rate) +
-           ", \"block_size\": " + jsonNumber((long long)f->block_size) +
-           ", \"big_endian\": " + jsonNumber((long long)f->big_endian) +
-           ", \"duration\": " + jsonNumber(f->duration) + ", \"tag\": " + tag + "}";
+    QJsonObject tag{
+        {"title", jsonText(t.title)},   {"artist", jsonText(t.artist)},     {"album", jsonText(t.album)},
+        {"comment", jsonText(t.comment)}, {"genre", jsonText(t.genre)},     {"cuesheet", jsonText(t.cuesheet)},
+        {"picture_size", t.picture_size}, {"picture_sha256", pictureSha256(t)}, {"year", t.year},
+        {"track", t.track},
+    };
+    return QJsonObject{
+        {"type", f->type},
+        {"num_channels", qint64(f->num_channels)},
+        {"bits_per_sample", qint64(f->bits_per_sample)},
+        {"sample_rate", qint64(f->sample_rate)},
+        {"block_size", qint64(f->block_size)},
+        {"big_endian", f->big_endian},
+        {"duration", jsonNumber(f->duration)},
+        {"tag", tag},
+    };
 }
 
 bool parseSeconds(const char *text, double *out)
@@ -91,9 +82,9 @@ int toolTags(int argc, char **argv)
     SVFile *f = SVFileOpen(argv[0]);
     if (!f)
         return 1;
-    std::string json = tagsJson(f);
+    QJsonObject json = tagsJson(f);
     SVFileClose(f);
-    printf("%s\n", json.c_str());
+    printJson(json);
     return 0;
 }
 

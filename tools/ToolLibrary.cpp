@@ -1,8 +1,8 @@
 // The library probes: playable items, the headless player, lyric and playlist files.
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -21,21 +21,7 @@
 
 namespace {
 
-std::string jsonNumber(float value)
-{
-    if (!std::isfinite(value))
-        return "null";
-    char buf[64];
-    auto result = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, result.ptr);
-}
-
-std::string jsonString(const QString &text)
-{
-    return text.isNull() ? "null" : jsonQuote(text.toUtf8().toStdString());
-}
-
-std::string jsonBool(bool value) { return value ? "true" : "false"; }
+QJsonValue jsonString(const QString &text) { return text.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text); }
 
 // Cover sizes found by the first pass, null size for no cover.
 using Covers = std::map<const PlayableItem *, QSize>;
@@ -49,42 +35,39 @@ void askCovers(const PlayableItemPtr &item, Covers *covers)
         askCovers(sub, covers);
 }
 
-std::string itemJson(const PlayableItemPtr &item, const Covers *covers, const std::string &indent)
+QJsonValue itemJson(const PlayableItemPtr &item, const Covers *covers)
 {
     if (!item)
-        return "null";
-    std::string subItems;
+        return QJsonValue::Null;
+    QJsonArray subItems;
     for (const PlayableItemPtr &sub : item->subItems())
-        subItems += (subItems.empty() ? "\n" : ",\n") + indent + "    " +
-                    itemJson(sub, covers, indent + "    ");
-    if (!subItems.empty())
-        subItems += "\n" + indent + "  ";
-    std::string json = "{\"title\": " + jsonString(item->title()) +
-        ", \"tagtitle\": " + jsonString(item->tagtitle()) +
-        ", \"path\": " + jsonString(item->path()) +
-        ", \"ownFile\": " + jsonBool(item->ownFile()) +
-        ", \"trackNumber\": " + std::to_string(item->trackNumber()) +
-        ", \"startTime\": " + jsonNumber(item->startTime()) +
-        ", \"totalTime\": " + jsonNumber(item->totalTime()) +
-        ", \"subItems\": [" + subItems + "]" +
-        ", \"audioType\": " + std::to_string(item->audioType()) +
-        ", \"album\": " + jsonString(item->album()) +
-        ", \"artist\": " + jsonString(item->artist()) +
-        ", \"genre\": " + jsonString(item->genre()) +
-        ", \"year\": " + std::to_string(item->year()) +
-        ", \"sampleRate\": " + std::to_string(item->sampleRate()) +
-        ", \"bitsPerSample\": " + std::to_string(item->bitsPerSample()) +
-        ", \"hasEmbeddedCoverImage\": " + jsonBool(item->hasEmbeddedCoverImage()) +
-        ", \"coverImagePath\": " + jsonString(item->coverImagePath());
+        subItems.append(itemJson(sub, covers));
+    QJsonObject json{
+        {"title", jsonString(item->title())},
+        {"tagtitle", jsonString(item->tagtitle())},
+        {"path", jsonString(item->path())},
+        {"ownFile", item->ownFile()},
+        {"trackNumber", item->trackNumber()},
+        {"startTime", jsonFloat(item->startTime())},
+        {"totalTime", jsonFloat(item->totalTime())},
+        {"subItems", subItems},
+        {"audioType", item->audioType()},
+        {"album", jsonString(item->album())},
+        {"artist", jsonString(item->artist())},
+        {"genre", jsonString(item->genre())},
+        {"year", item->year()},
+        {"sampleRate", item->sampleRate()},
+        {"bitsPerSample", item->bitsPerSample()},
+        {"hasEmbeddedCoverImage", item->hasEmbeddedCoverImage()},
+        {"coverImagePath", jsonString(item->coverImagePath())},
+    };
     if (covers) {
         auto found = covers->find(item.get());
         QSize size = found == covers->end() ? QSize() : found->second;
-        json += ", \"cover\": ";
-        json += size.isEmpty() ? std::string("null")
-                               : "{\"width\": " + std::to_string(size.width()) +
-                                     ", \"height\": " + std::to_string(size.height()) + "}";
+        json["cover"] = size.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                       : QJsonObject{{"width", size.width()}, {"height", size.height()}};
     }
-    return json + "}";
+    return json;
 }
 
 }  // namespace
@@ -98,15 +81,15 @@ int toolItem(int argc, char **argv)
     }
     if (argc < 1)
         return toolUsage("item [--cover] PATH...");
-    printf("[");
+    QJsonArray items;
     for (int i = 0; i < argc; i++) {
         PlayableItemPtr item = PlayableItem::itemWithPath(QString::fromLocal8Bit(argv[i]));
         Covers covers;
         if (cover)
             askCovers(item, &covers);
-        printf("%s\n  %s", i ? "," : "", itemJson(item, cover ? &covers : nullptr, "  ").c_str());
+        items.append(itemJson(item, cover ? &covers : nullptr));
     }
-    printf("\n]\n");
+    printJson(items);
     return 0;
 }
 namespace {

@@ -1,10 +1,9 @@
 // sonavel-tool cue and text: what the cue-sheet parser and the text decoder make of input.
 #include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
-#include <string>
 
 #include "metadata/CharacterEncoding.h"
 #include "metadata/CueSheet.h"
@@ -13,29 +12,20 @@
 
 namespace {
 
-std::string jsonNumber(float value)
+QJsonObject cueJson(const CueSheet *sheet)
 {
-    if (!std::isfinite(value))
-        return "null";
-    char buf[64];
-    auto result = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, result.ptr);
-}
-
-std::string cueJson(const CueSheet *sheet)
-{
-    std::string tracks;
+    QJsonArray tracks;
     for (int32_t k = 0; k < sheet->trackCount; k++) {
         const CueTrack &t = sheet->tracks[k];
-        if (k > 0)
-            tracks += ", ";
-        tracks += "{\"start\": " + jsonNumber(t.start) + ", \"duration\": " +
-                  jsonNumber(t.duration) + ", \"title\": " + jsonText(t.title) +
-                  ", \"performer\": " + jsonText(t.performer) + "}";
+        tracks.append(QJsonObject{{"start", jsonFloat(t.start)},
+                                  {"duration", jsonFloat(t.duration)},
+                                  {"title", jsonText(t.title)},
+                                  {"performer", jsonText(t.performer)}});
     }
-    return "{\"trackCount\": " + std::to_string(sheet->trackCount) +
-           ", \"performer\": " + jsonText(sheet->performer) +
-           ", \"title\": " + jsonText(sheet->title) + ", \"tracks\": [" + tracks + "]}";
+    return QJsonObject{{"trackCount", sheet->trackCount},
+                       {"performer", jsonText(sheet->performer)},
+                       {"title", jsonText(sheet->title)},
+                       {"tracks", tracks}};
 }
 
 }  // namespace
@@ -50,9 +40,9 @@ int toolCue(int argc, char **argv)
         fprintf(stderr, "sonavel-tool: cannot read cue sheet '%s'\n", argv[0]);
         return 1;
     }
-    std::string json = cueJson(sheet);
+    QJsonObject json = cueJson(sheet);
     CueSheetFree(sheet);
-    printf("%s\n", json.c_str());
+    printJson(json);
     return 0;
 }
 

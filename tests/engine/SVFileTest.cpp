@@ -15,7 +15,8 @@ TEST(SVFile, ChoosesTheReaderByExtensionAlone)
 {
     const std::string wav = wavFile(fmtChunk(2, 44100, 16) + wavChunk("data", pattern(64)));
     const std::string aiff = aiffFile(commChunk(2, 16, 16, 44100) + ssndChunk(pattern(64)));
-    const std::string wavpack = "wvpk" + le32(64) + std::string(64, '\0');
+    const std::string aifc = aiffFile(commChunk(2, 16, 16, 44100, "sowt") + ssndChunk(pattern(64)), "AIFC");
+    const std::string notPlatform = failed("SVCoreAudioFile", "status == noErr && cf->audio_file_id != NULL");
     const std::string notRiff = failed("SVWavFile", "IDEQU(parser.hdr.id, \"RIFF\")");
     struct Row {
         const char *name;
@@ -27,8 +28,7 @@ TEST(SVFile, ChoosesTheReaderByExtensionAlone)
         {"upper-case WAV", "Song.WAV", wav, SVFileTypeWav, ""},
         {"lower-case wav", "song.wav", wav, SVFileTypeWav, ""},
         {"mixed-case Wav", "song.Wav", wav, SVFileTypeWav, ""},
-        {"wv holding a RIFF WAVE file", "song.wv", wav, SVFileTypeWav, ""},
-        {"wv holding a WavPack stream", "track.wv", wavpack, 0, notRiff},
+        {"wv goes to the platform reader, which takes WavPack only", "song.wv", wav, 0, notPlatform},
         {"aiff", "song.aiff", aiff, SVFileTypeAiff, ""},
         {"upper-case AIF", "SONG.AIF", aiff, SVFileTypeAiff, ""},
         {"AIFF content named .wav goes to the WAV reader", "song.wav", aiff, 0, notRiff},
@@ -39,7 +39,8 @@ TEST(SVFile, ChoosesTheReaderByExtensionAlone)
         {"whole extension only: wave", "song.wave", wav, 0, ""},
         {"last extension decides: wav.bak", "song.wav.bak", wav, 0, ""},
         {"last extension decides: flac.bak", "song.flac.bak", wav, 0, ""},
-        {"aifc is not an extension we read", "song.aifc", aiff, 0, ""},
+        {"aifc", "song.aifc", aifc, SVFileTypeAiff, ""},
+        {"upper-case AIFC", "SONG.AIFC", aifc, SVFileTypeAiff, ""},
         {"no extension", "wav", wav, 0, ""},
         {"trailing dot", "song.", wav, 0, ""},
     };

@@ -300,6 +300,49 @@ INSTANTIATE_TEST_SUITE_P(
         TagCase{"CommentTooShort", tag(3, t3("COMM", "\0en"s)), Expected{}}),
     [](const testing::TestParamInfo<TagCase> &info) { return std::string(info.param.name); });
 
+// The ID3 unsynchronisation scheme: a 0x00 after each 0xFF that is followed by 111xxxxx or
+// 0x00, or ends the data.
+std::string unsync(const std::string &plain)
+{
+    std::string out;
+    for (size_t i = 0; i < plain.size(); i++) {
+        out += plain[i];
+        if (uint8_t(plain[i]) == 0xFF && (i + 1 == plain.size() || uint8_t(plain[i + 1]) >= 0xE0 || plain[i + 1] == 0))
+            out += '\0';
+    }
+    return out;
+}
+
+// A version-4 frame with format flags, its stored data as given.
+std::string flagged4(const std::string &id, const std::string &stored, char formatFlags)
+{
+    return id + synchsafe(uint32_t(stored.size())) + "\0"s + formatFlags + stored;
+}
+
+const std::string kHi = "\1\xff\xfe" "H\0i\0"s;  // UTF-16 with a byte-order mark: FF FE needs a 00
+const std::string kCover = apic(0, "image/jpeg", 3, "\0"s, kJpeg + "\xff"s);
+
+INSTANTIATE_TEST_SUITE_P(
+    Unsynchronisation, ID3v2,
+    testing::Values(
+        TagCase{"V3WholeTag", tag(3, unsync(t3("TIT2", kHi) + kCover), 0x80),
+                [] { Expected e = title("Hi"); e.picture = kJpeg + "\xff"; return e; }()},
+        TagCase{"V2WholeTag", tag(2, unsync(frame2("TT2", kHi)), 0x80), title("Hi")},
+        TagCase{"V3ExtendedHeader", tag(3, unsync(be32(6) + std::string(6, '\0') + t3("TIT2", kHi)), 0xC0),
+                title("Hi")},
+        TagCase{"V3PlainKeepsFF00", tag(3, apic(0, "image/png", 3, "\0"s, "\xff\0\xff\xe0"s)),
+                picture("\xff\0\xff\xe0"s)},
+        TagCase{"V4FrameFlag", tag(4, flagged4("TIT2", unsync(kHi), 0x02) + t4("TPE1", "\0\xff"s)),
+                [] { Expected e = title("Hi"); e.artist = "\xc3\xbf"; return e; }()},
+        TagCase{"V4FrameFlagWithDataLength", tag(4, flagged4("TIT2", synchsafe(7) + unsync(kHi), 0x03)), title("Hi")},
+        TagCase{"V4TagFlagCoversEveryFrame", tag(4, flagged4("TIT2", unsync(kHi), 0) + flagged4("TPE1", unsync(kHi), 0), 0x80),
+                [] { Expected e = title("Hi"); e.artist = "Hi"; return e; }()},
+        TagCase{"V4GroupByteSkipped", tag(4, flagged4("TIT2", "\x07\0Grouped"s, 0x40)), title("Grouped")},
+        TagCase{"V4CompressedFrameSkipped",
+                tag(4, flagged4("TIT2", synchsafe(5) + "x\x9c..."s, 0x09) + t4("TIT2", "\0Plain"s)),
+                title("Plain")}),
+    [](const testing::TestParamInfo<TagCase> &info) { return std::string(info.param.name); });
+
 TEST(ID3v2, UnicodeStringToUtf8)
 {
     struct Row {
