@@ -66,8 +66,7 @@ TEST_F(FtpServerTest, CurlInEveryMode)
             if (std::string(k.host) == "[::1]" && shell("curl -s -o /dev/null ftp://[::1]:" + std::to_string(port) + "/") != 0)
                 continue;  // no IPv6 loopback here
             std::string url = std::string("ftp://") + k.host + ":" + std::to_string(port) + "/";
-            // Without SIZE, which refuses files of 10,240 bytes or more.
-            std::string curl = std::string("curl -sS --max-time 20 --ignore-content-length ") + k.options + " ";
+            std::string curl = std::string("curl -sS --max-time 20 ") + k.options + " ";
             EXPECT_EQ(shell(curl + "-T " + source + " " + url + k.name + ".bin"), 0) << k.name;
             EXPECT_EQ(shell(curl + "-o " + tmp.file(std::string(k.name) + ".back") + " " + url + k.name + ".bin"), 0);
             EXPECT_TRUE(readFile(tmp.file(std::string(k.name) + ".back")) == bytes) << k.name;
