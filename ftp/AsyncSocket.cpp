@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <pthread.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
@@ -750,6 +751,13 @@ void AsyncSocket::maybeScheduleDisconnect()
             disconnect();
         });
     }
+}
+
+void AsyncSocket::setNoDelay()
+{
+    int one = 1;
+    if (theStream >= 0)
+        setsockopt(theStream, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
 void AsyncSocket::disconnect() { close(); }

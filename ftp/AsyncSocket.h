@@ -109,6 +109,11 @@ public:
     // `fd`; the caller may close its own). A length of 0 is ignored.
     void writeFile(int fd, qint64 offset, qint64 length, double timeout, long tag);
 
+    // Sends small writes at once instead of waiting to fill a packet (TCP_NODELAY): for a
+    // dialogue of short lines, where the peer's delayed acknowledgement would otherwise hold
+    // every second line back by tens of milliseconds.
+    void setNoDelay();
+
     void disconnect();
     // Accepts no more requests and closes once every queued write has gone out.
     void disconnectAfterWriting();

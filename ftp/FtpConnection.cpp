@@ -118,6 +118,7 @@ FtpConnection::FtpConnection(Token, std::shared_ptr<AsyncSocket> socket, FtpServ
       mlstFacts_(FtpServer::AllFacts)
 {
     connectionSocket_->setDelegate(this);
+    connectionSocket_->setNoDelay();  // replies go out as they are written
     connectionSocket_->writeData(QStringLiteral("220 %1 Ftp Server ready.\r\n").arg(server_->name()).toUtf8(), -1, 0);
     // The first read stays current for the life of the socket: one request serves every line.
     connectionSocket_->readDataToData(AsyncSocket::CRLFData(), -1, 0);
