@@ -471,9 +471,9 @@ void FtpConnection::doList(const QStringList &arguments)
 {
     bool all;
     QString name = listingNameFromArgs(arguments, &all);
+    restartOffset_ = 0;  // a restart point is for files only
     std::optional<QString> dir = name.isEmpty() ? std::optional<QString>(currentDir_) : resolve(name, false);
     if (!dir || !lexists(*dir)) {
-        restartOffset_ = 0;
         sendMessage(noSuchFile(name));
         return;
     }
@@ -481,7 +481,6 @@ void FtpConnection::doList(const QStringList &arguments)
         sendMessage(QLatin1String(kCannotOpenData));
         return;
     }
-    restartOffset_ = 0;
     QString text = server_->createList(*dir, all);
     sendMessage(QStringLiteral("150 Opening ASCII mode data connection for '/bin/ls'."));
     sendDataString(text);
@@ -717,9 +716,12 @@ void FtpConnection::store(const QStringList &arguments, UploadMode mode)
     if (currentFileHandle_ >= 0)
         finishUpload(kTransferAborted);
     // O_NONBLOCK: a named pipe in the folder must not stall the server.
-    int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
-    flags |= mode == UploadMode::Replace ? O_TRUNC : mode == UploadMode::Append ? O_APPEND : 0;
+    // A restart continues a file that is there; it never creates one.
+    int flags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    flags |= mode == UploadMode::Replace ? O_CREAT | O_TRUNC : mode == UploadMode::Append ? O_CREAT | O_APPEND : 0;
     int fd = ::open(QFile::encodeName(*path).constData(), flags, 0666);
+    if (fd < 0 && mode == UploadMode::Restart && errno == ENOENT)
+        return sendMessage(QLatin1String(kInvalidRestart));
     struct stat st;
     if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd);

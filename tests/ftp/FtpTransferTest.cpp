@@ -219,6 +219,7 @@ TEST_F(FtpServerTest, RestartAndAppendContinueTransfers)
         c.command("REST 5");
         EXPECT_EQ(c.upload(Mode::Epsv, "new", "x", &reply), "");
         EXPECT_EQ(reply, "554 Requested action not taken: invalid REST parameter.");
+        EXPECT_EQ(c.command("SIZE new"), "550 new No such file or directory.") << "a refused restart creates nothing";
         EXPECT_EQ(c.upload(Mode::Epsv, "new", "fresh"), "226 Transfer complete.") << "the refused point is gone";
         EXPECT_EQ(readFile(root + "/new"), "fresh");
 
