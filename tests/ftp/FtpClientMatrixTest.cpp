@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 #include <memory>
 #include <random>
 
@@ -41,6 +42,9 @@ struct Client {
     Step cutDownload, resumeDownload, cutUpload, resumeUpload;
     Step mirrorDown, mirrorUp;  // each run twice: R into OUT/mirror, and SRC into R/mirror-up
 };
+
+// So that test names show the client rather than the record's bytes.
+void PrintTo(const Client &client, std::ostream *out) { *out << client.name; }
 
 const char kNoRecursion[] = "it has no recursive transfer";
 const char kOnlyDownloads[] = "it only downloads";
