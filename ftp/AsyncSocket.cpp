@@ -6,14 +6,19 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <pthread.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/RunLoop.h"
 
@@ -25,12 +30,40 @@ namespace {
 
 constexpr qsizetype kReceiveSize = 1048576;
 constexpr qsizetype kSendPiece = 4096;
+// Bytes sent per readiness event, so that one fast peer cannot starve the others.
+constexpr qsizetype kSendPerEvent = 2 << 20;
+// Read and sent at a time where sendfile is refused.
+constexpr qsizetype kCopyPiece = 256 << 10;
 // Receives per readiness event, so that one fast peer cannot starve the others.
 constexpr int kReceivesPerEvent = 4;
 // Accepts per readiness event, for the same reason.
 constexpr int kAcceptsPerEvent = 16;
 
 std::mutex gLookupLock;
+
+// sendfile(2) has no MSG_NOSIGNAL: SIGPIPE is held back on this thread while it runs, and the
+// one a closed peer raised is taken away, so a client that goes away cannot end the program.
+class SigpipeHold {
+public:
+    SigpipeHold()
+    {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+        held_ = !sigismember(&old_, SIGPIPE);
+    }
+    ~SigpipeHold() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    void discardPending()
+    {
+        timespec zero{};
+        if (held_)
+            sigtimedwait(&pipe_, nullptr, &zero);
+    }
+
+private:
+    sigset_t pipe_, old_;
+    bool held_;
+};
 
 QString localizedDescription(const char *key, const char *fallback)
 {
@@ -444,11 +477,47 @@ void AsyncSocket::readDataWithTimeout(double timeout, long tag)
     scheduleReadService();
 }
 
+AsyncSocket::AsyncWritePacket::AsyncWritePacket(AsyncWritePacket &&other) noexcept
+    : buffer(std::move(other.buffer)),
+      bytesDone(other.bytesDone),
+      tag(other.tag),
+      timeout(other.timeout),
+      file(std::exchange(other.file, -1)),
+      fileOffset(other.fileOffset),
+      fileLength(other.fileLength),
+      copyFile(other.copyFile)
+{
+}
+
+AsyncSocket::AsyncWritePacket::~AsyncWritePacket()
+{
+    if (file >= 0)
+        ::close(file);
+}
+
 void AsyncSocket::writeData(const QByteArray &data, double timeout, long tag)
 {
     if (data.isEmpty() || (theFlags & kForbidReadsWrites))
         return;
-    theWriteQueue.push_back({data, 0, tag, timeout});
+    AsyncWritePacket packet;
+    packet.buffer = data;
+    packet.tag = tag;
+    packet.timeout = timeout;
+    theWriteQueue.push_back(std::move(packet));
+    scheduleWriteService();
+}
+
+void AsyncSocket::writeFile(int fd, qint64 offset, qint64 length, double timeout, long tag)
+{
+    if (length <= 0 || offset < 0 || (theFlags & kForbidReadsWrites))
+        return;
+    AsyncWritePacket packet;
+    packet.file = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    packet.fileOffset = offset;
+    packet.fileLength = length;
+    packet.tag = tag;
+    packet.timeout = timeout;
+    theWriteQueue.push_back(std::move(packet));
     scheduleWriteService();
 }
 
@@ -556,33 +625,100 @@ void AsyncSocket::doSendBytes()
     }
     AsyncWritePacket &packet = *theCurrentWrite;
     int failure = 0;
-    while (packet.bytesDone < packet.buffer.size()) {
-        size_t piece = size_t(std::min(packet.buffer.size() - packet.bytesDone, kSendPiece));
-        ssize_t n = ::send(theStream, packet.buffer.constData() + packet.bytesDone, piece, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
-                failure = errno;
-            break;
+    bool fileEnded = false;
+    bool finished;
+    if (packet.fileLength > 0) {
+        sendFile(packet, kSendPerEvent, &failure, &fileEnded);
+        finished = fileEnded || packet.bytesDone == packet.fileLength;
+    } else {
+        qsizetype budget = kSendPerEvent;
+        while (packet.bytesDone < packet.buffer.size() && budget > 0) {
+            size_t piece = size_t(std::min(packet.buffer.size() - packet.bytesDone, kSendPiece));
+            ssize_t n = ::send(theStream, packet.buffer.constData() + packet.bytesDone, piece, MSG_NOSIGNAL);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (errno != EAGAIN && errno != EWOULDBLOCK)
+                    failure = errno;
+                break;
+            }
+            packet.bytesDone += n;
+            budget -= n;
         }
-        packet.bytesDone += n;
+        finished = packet.bytesDone == packet.buffer.size();
     }
     if (failure) {
         AsyncSocketError e = posixError(failure);
         closeWithError(&e);
         return;
     }
-    if (packet.bytesDone == packet.buffer.size()) {
+    if (finished) {
         long tag = packet.tag;
-        if (theDelegate)
-            theDelegate->onSocketDidWriteData(this, tag);
+        if (theDelegate) {
+            if (packet.fileLength > 0)
+                theDelegate->onSocketDidWriteFile(this, tag, packet.bytesDone);
+            else
+                theDelegate->onSocketDidWriteData(this, tag);
+        }
         endCurrentWrite();
         maybeScheduleDisconnect();
         if (streamOpen())
             scheduleWriteService();
     }
+    // Still writable with more to send: the watcher calls again on the next pass.
     updateWatchers();
+}
+
+void AsyncSocket::sendFile(AsyncWritePacket &packet, qsizetype budget, int *failure, bool *fileEnded)
+{
+    qsizetype sent = 0;
+    SigpipeHold hold;
+    while (packet.bytesDone < packet.fileLength && sent < budget) {
+        qint64 want = std::min<qint64>(packet.fileLength - packet.bytesDone, budget - sent);
+        ssize_t n;
+        if (!packet.copyFile) {
+            off_t offset = off_t(packet.fileOffset + packet.bytesDone);
+            n = ::sendfile(theStream, packet.file, &offset, size_t(want));
+            if (n < 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                packet.copyFile = true;  // this file or socket cannot be spliced
+                continue;
+            }
+        } else {
+            // The piece is read again after a short send: simpler than keeping it, and rare.
+            if (packet.buffer.size() < kCopyPiece)
+                packet.buffer.resize(kCopyPiece);
+            want = std::min<qint64>(want, kCopyPiece);
+            ssize_t got = ::pread(packet.file, packet.buffer.data(), size_t(want),
+                                  off_t(packet.fileOffset + packet.bytesDone));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                *fileEnded = true;
+                break;
+            }
+            n = ::send(theStream, packet.buffer.constData(), size_t(got), MSG_NOSIGNAL);
+        }
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                break;
+            if (errno == EIO || errno == EBADF) {
+                *fileEnded = true;  // the file failed, not the peer
+                break;
+            }
+            *failure = errno;
+            if (errno == EPIPE)
+                hold.discardPending();
+            break;
+        }
+        if (n == 0) {
+            *fileEnded = true;  // the file is shorter than when the write was queued
+            break;
+        }
+        packet.bytesDone += n;
+        sent += n;
+    }
 }
 
 void AsyncSocket::endCurrentRead()
@@ -615,6 +751,13 @@ void AsyncSocket::maybeScheduleDisconnect()
             disconnect();
         });
     }
+}
+
+void AsyncSocket::setNoDelay()
+{
+    int one = 1;
+    if (theStream >= 0)
+        setsockopt(theStream, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
 void AsyncSocket::disconnect() { close(); }

@@ -4,7 +4,9 @@
 //
 // Received bytes are not framed: the first read request that becomes current stays current
 // until the socket closes, and every chunk that arrives is handed over as it is, with that
-// request's tag. Writes go out in pieces of at most 4096 bytes while the socket has room.
+// request's tag. Writes go out in pieces of at most 4096 bytes while the socket has room; a
+// file is sent straight from the page cache with sendfile(2). Each wake-up sends a bounded
+// amount, so one fast peer cannot hold up the run loop.
 #pragma once
 
 #include <QByteArray>
@@ -59,6 +61,12 @@ public:
     // `data` is valid only during the call.
     virtual void onSocketDidReadData(AsyncSocket *, QByteArrayView /*data*/, long /*tag*/) {}
     virtual void onSocketDidWriteData(AsyncSocket *, long /*tag*/) {}
+    // A file write ended: all of it went out, or its file ended early (`bytesSent` is less
+    // than asked) or could not be read. By default the same as a finished data write.
+    virtual void onSocketDidWriteFile(AsyncSocket *socket, long tag, qint64 /*bytesSent*/)
+    {
+        onSocketDidWriteData(socket, tag);
+    }
     // The peer closed its side; false keeps the socket open.
     virtual bool onReadStreamEnded(AsyncSocket *) { return true; }
     // A started socket closes because of an error or the end of the stream (`error` may be null).
@@ -97,6 +105,14 @@ public:
     void readDataWithTimeout(double timeout, long tag);
     // Shares `data` (no copy). Empty data is ignored.
     void writeData(const QByteArray &data, double timeout, long tag);
+    // Queues `length` bytes of the file `fd` from `offset` (the socket keeps a duplicate of
+    // `fd`; the caller may close its own). A length of 0 is ignored.
+    void writeFile(int fd, qint64 offset, qint64 length, double timeout, long tag);
+
+    // Sends small writes at once instead of waiting to fill a packet (TCP_NODELAY): for a
+    // dialogue of short lines, where the peer's delayed acknowledgement would otherwise hold
+    // every second line back by tens of milliseconds.
+    void setNoDelay();
 
     void disconnect();
     // Accepts no more requests and closes once every queued write has gone out.
@@ -136,6 +152,15 @@ private:
         qsizetype bytesDone = 0;
         long tag = 0;
         double timeout = -1;
+        // A file write: `file` is the socket's own duplicate, closed with the packet.
+        int file = -1;
+        qint64 fileOffset = 0;
+        qint64 fileLength = 0;
+        bool copyFile = false;  // sendfile refused: read and send instead
+        AsyncWritePacket() = default;
+        AsyncWritePacket(AsyncWritePacket &&other) noexcept;
+        AsyncWritePacket &operator=(AsyncWritePacket &&) = delete;
+        ~AsyncWritePacket();
     };
 
     enum Flags : uint8_t {
@@ -157,6 +182,9 @@ private:
     void maybeDequeueWrite();
     void doBytesAvailable();
     void doSendBytes();
+    // Sends up to `budget` bytes of a file packet; sets `*failure` on a socket error and
+    // `*fileEnded` when its file gave out early.
+    void sendFile(AsyncWritePacket &packet, qsizetype budget, int *failure, bool *fileEnded);
     void readStreamEnded();
     void endCurrentRead();
     void endCurrentWrite();

@@ -1,16 +1,19 @@
 #include "ftp/FtpConnection.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 #include "ftp/FtpDataConnection.h"
 #include "ftp/FtpPath.h"
@@ -21,9 +24,6 @@ namespace {
 
 // Longest command line kept while waiting for its CR LF; a path may be up to 4096 bytes.
 constexpr qsizetype kMaxLineLength = 8192;
-// A file goes out in pieces of this size, two at a time.
-constexpr qint64 kFilePiece = 1048576;
-constexpr int kPiecesInFlight = 2;
 // Random passive ports tried before giving up.
 constexpr int kPassiveAttempts = 16;
 
@@ -32,6 +32,7 @@ const char kTransferAborted[] = "426 Connection closed; transfer aborted.";
 const char kCannotOpenData[] = "425 Can't open data connection.";
 const char kLocalError[] = "451 Requested action aborted: local error in processing.";
 const char kSyntaxError[] = "501 Syntax error in parameters or arguments.";
+const char kInvalidRestart[] = "554 Requested action not taken: invalid REST parameter.";
 
 QString noSuchFile(const QString &name) { return QStringLiteral("550 %1 No such file or directory.").arg(name); }
 
@@ -90,14 +91,13 @@ bool parseField(const QString &text, int low, int high, int *value)
 
 FtpConnection::Outgoing::Outgoing(Outgoing &&other) noexcept
     : bytes(std::move(other.bytes)),
-      fd(other.fd),
+      fd(std::exchange(other.fd, -1)),
+      offset(other.offset),
       size(other.size),
-      sent(other.sent),
       inFlight(other.inFlight),
       atEnd(other.atEnd),
       readFailed(other.readFailed)
 {
-    other.fd = -1;
 }
 
 FtpConnection::Outgoing::~Outgoing()
@@ -106,33 +106,19 @@ FtpConnection::Outgoing::~Outgoing()
         ::close(fd);
 }
 
-QByteArray FtpConnection::Outgoing::nextPiece()
-{
-    if (fd < 0)
-        return std::exchange(bytes, QByteArray());
-    QByteArray piece(kFilePiece, Qt::Uninitialized);
-    for (;;) {
-        ssize_t n = ::read(fd, piece.data(), size_t(kFilePiece));
-        if (n >= 0) {
-            piece.truncate(n);
-            return piece;
-        }
-        if (errno != EINTR) {
-            readFailed = true;
-            return QByteArray();
-        }
-    }
-}
-
 std::shared_ptr<FtpConnection> FtpConnection::create(std::shared_ptr<AsyncSocket> socket, FtpServer *server)
 {
     return std::make_shared<FtpConnection>(Token{}, std::move(socket), server);
 }
 
 FtpConnection::FtpConnection(Token, std::shared_ptr<AsyncSocket> socket, FtpServer *server)
-    : connectionSocket_(std::move(socket)), server_(server), currentDir_(server->baseDir())
+    : connectionSocket_(std::move(socket)),
+      server_(server),
+      currentDir_(server->baseDir()),
+      mlstFacts_(FtpServer::AllFacts)
 {
     connectionSocket_->setDelegate(this);
+    connectionSocket_->setNoDelay();  // replies go out as they are written
     connectionSocket_->writeData(QStringLiteral("220 %1 Ftp Server ready.\r\n").arg(server_->name()).toUtf8(), -1, 0);
     // The first read stays current for the life of the socket: one request serves every line.
     connectionSocket_->readDataToData(AsyncSocket::CRLFData(), -1, 0);
@@ -160,8 +146,13 @@ void FtpConnection::sendMessage(const QString &message)
 void FtpConnection::sendDataString(const QString &text)
 {
     QStringEncoder encoder(server_->clientEncoding());
+    sendData(encoder.encode(text.normalized(QString::NormalizationForm_C)));
+}
+
+void FtpConnection::sendData(const QByteArray &bytes)
+{
     Outgoing out;
-    out.bytes = encoder.encode(text.normalized(QString::NormalizationForm_C));
+    out.bytes = bytes;
     queuedData_.push_back(std::move(out));
     pump();
 }
@@ -237,6 +228,29 @@ QString FtpConnection::fileNameFromArgs(const QStringList &arguments) const
             parts << arguments[i];
     }
     return parts.join(u' ');
+}
+
+QString FtpConnection::listingNameFromArgs(const QStringList &arguments, bool *all) const
+{
+    // "-la Music": options first, as ls takes them; the rest of the line is the name.
+    QString rest = arguments.value(1);
+    *all = false;
+    while (rest.startsWith(u'-')) {
+        qsizetype space = rest.indexOf(u' ');
+        QString options = rest.mid(1, space < 0 ? -1 : space - 1);
+        if (options.contains(u'a') || options.contains(u'A'))
+            *all = true;
+        rest = space < 0 ? QString() : rest.mid(space + 1).trimmed();
+    }
+    return rest;
+}
+
+QString FtpConnection::visiblePath(const QString &path) const
+{
+    QString shown = FtpPath::visible(server_->confinementRoot(), path);
+    if (shown.size() > 1 && shown.endsWith(u'/'))
+        shown.chop(1);
+    return shown;
 }
 
 std::optional<QString> FtpConnection::resolve(const QString &name, bool entry) const
@@ -366,19 +380,19 @@ void FtpConnection::pump()
     if (!dataConnection_ || !dataConnection_->isAlive() || queuedData_.empty())
         return;
     Outgoing &out = queuedData_.front();
-    while (out.inFlight < kPiecesInFlight && !out.atEnd) {
-        QByteArray piece = out.nextPiece();
-        if (piece.isEmpty()) {
-            out.atEnd = true;
-            break;
+    if (!out.atEnd) {
+        out.atEnd = true;
+        if (out.fd >= 0 && out.size > out.offset) {
+            dataConnection_->writeFile(out.fd, out.offset, out.size - out.offset);
+            out.inFlight++;
+        } else if (!out.bytes.isEmpty()) {
+            dataConnection_->writeData(std::exchange(out.bytes, QByteArray()));
+            out.inFlight++;
         }
-        out.inFlight++;
-        out.sent += piece.size();
-        dataConnection_->writeData(piece);
     }
     // Nothing is left to send: also an empty file, once its connection is open.
-    if (out.atEnd && out.inFlight == 0 && dataConnection_->isOpen()) {
-        bool whole = !out.readFailed && (out.fd < 0 || out.sent >= out.size);
+    if (out.inFlight == 0 && dataConnection_->isOpen()) {
+        bool whole = !out.readFailed;
         queuedData_.pop_front();
         sendMessage(QLatin1String(whole ? kTransferComplete : kLocalError));
         dataConnection_->closeConnection();
@@ -391,11 +405,16 @@ void FtpConnection::didOpenDataConnection()
     pump();
 }
 
-void FtpConnection::didReceiveDataWritten()
+void FtpConnection::didReceiveDataWritten(qint64 fileBytes)
 {
     auto keep = shared_from_this();
-    if (!queuedData_.empty() && queuedData_.front().inFlight > 0)
-        queuedData_.front().inFlight--;
+    if (!queuedData_.empty() && queuedData_.front().inFlight > 0) {
+        Outgoing &out = queuedData_.front();
+        out.inFlight--;
+        // The file shrank or could not be read while it was being sent.
+        if (out.fd >= 0 && fileBytes >= 0 && fileBytes < out.size - out.offset)
+            out.readFailed = true;
+    }
     pump();
 }
 
@@ -450,9 +469,11 @@ void FtpConnection::doQuit(const QStringList &)
 
 void FtpConnection::doList(const QStringList &arguments)
 {
-    QString name = fileNameFromArgs(arguments);
+    bool all;
+    QString name = listingNameFromArgs(arguments, &all);
+    restartOffset_ = 0;  // a restart point is for files only
     std::optional<QString> dir = name.isEmpty() ? std::optional<QString>(currentDir_) : resolve(name, false);
-    if (!dir) {
+    if (!dir || !lexists(*dir)) {
         sendMessage(noSuchFile(name));
         return;
     }
@@ -460,9 +481,65 @@ void FtpConnection::doList(const QStringList &arguments)
         sendMessage(QLatin1String(kCannotOpenData));
         return;
     }
-    QString text = server_->createList(*dir);
+    QString text = server_->createList(*dir, all);
     sendMessage(QStringLiteral("150 Opening ASCII mode data connection for '/bin/ls'."));
     sendDataString(text);
+}
+
+void FtpConnection::doNlst(const QStringList &arguments)
+{
+    bool all;
+    QString name = listingNameFromArgs(arguments, &all);
+    restartOffset_ = 0;
+    // A name, a folder's names, or the names that match a pattern in its last part
+    // ("*.flac", "CD 1/*"), prefixed with the folder part as the client wrote it.
+    QStringList names;
+    std::optional<QString> path = name.isEmpty() ? std::optional<QString>(currentDir_) : resolve(name, false);
+    struct stat st;
+    if (path && stat(QFile::encodeName(*path).constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            names = server_->directoryNames(*path, all);
+        else
+            names << name;
+    } else if (name.contains(u'*') || name.contains(u'?') || name.contains(u'[')) {
+        qsizetype slash = name.lastIndexOf(u'/');
+        QString prefix = name.left(slash + 1);
+        QByteArray pattern = QFile::encodeName(name.mid(slash + 1));
+        std::optional<QString> dir = prefix.isEmpty() ? std::optional<QString>(currentDir_) : resolve(prefix, false);
+        if (dir && !pattern.contains('/')) {
+            for (const QString &entry : server_->directoryNames(*dir, true)) {
+                if (fnmatch(pattern.constData(), QFile::encodeName(entry).constData(), all ? 0 : FNM_PERIOD) == 0)
+                    names << prefix + entry;
+            }
+        }
+    }
+    if (names.isEmpty() && !(path && lexists(*path)))
+        return sendMessage(noSuchFile(name));
+    if (!dataChannelReady())
+        return sendMessage(QLatin1String(kCannotOpenData));
+    QString text;
+    for (const QString &n : names)
+        text += n + QStringLiteral("\r\n");
+    sendMessage(QStringLiteral("150 Opening ASCII mode data connection for file list."));
+    // Names exactly as stored, so that each one can be sent back in a RETR.
+    sendData(QStringEncoder(server_->clientEncoding()).encode(text));
+}
+
+void FtpConnection::doMlsd(const QStringList &arguments)
+{
+    QString name = fileNameFromArgs(arguments);
+    restartOffset_ = 0;
+    std::optional<QString> dir = name.isEmpty() ? std::optional<QString>(currentDir_) : resolve(name, false);
+    struct stat st;
+    if (!dir || stat(QFile::encodeName(*dir).constData(), &st) != 0)
+        return sendMessage(noSuchFile(name));
+    if (!S_ISDIR(st.st_mode))
+        return sendMessage(QStringLiteral("550 %1: Not a directory.").arg(name));
+    if (!dataChannelReady())
+        return sendMessage(QLatin1String(kCannotOpenData));
+    sendMessage(QStringLiteral("150 Opening ASCII mode data connection for MLSD."));
+    // Always UTF-8, as machine listings are defined; names as stored.
+    sendData(server_->createMachineList(*dir, mlstFacts_).toUtf8());
 }
 
 void FtpConnection::doStat(const QStringList &)
@@ -473,7 +550,10 @@ void FtpConnection::doStat(const QStringList &)
 
 void FtpConnection::doFeat(const QStringList &)
 {
+    // Exactly the extensions served here.
     sendMessage(QStringLiteral("211-Features supported"));
+    for (const char *feature : {" EPRT", " EPSV", " MDTM", " MFMT", " MLST type*;size*;modify*;", " REST STREAM", " SIZE"})
+        sendMessage(QLatin1String(feature));
     if (server_->clientEncoding() == QStringConverter::Utf8)
         sendMessage(QStringLiteral(" UTF8"));
     sendMessage(QStringLiteral("211 End"));
@@ -494,8 +574,9 @@ void FtpConnection::doPass(const QStringList &)
 
 void FtpConnection::doPwd(const QStringList &)
 {
+    // A quote inside the name is doubled, so that the client finds where the name ends.
     QString shown = FtpPath::visible(server_->confinementRoot(), currentDir_);
-    sendMessage(QStringLiteral("257 \"%1\" is the current directory.").arg(shown));
+    sendMessage(QStringLiteral("257 \"%1\" is the current directory.").arg(shown.replace(u'"', QStringLiteral("\"\""))));
 }
 
 void FtpConnection::doCwd(const QStringList &arguments)
@@ -573,8 +654,36 @@ void FtpConnection::doEprt(const QStringList &arguments)
 
 void FtpConnection::doOpts(const QStringList &arguments)
 {
-    if (arguments.value(1).isEmpty())
+    QString option = arguments.value(1).trimmed();
+    if (option.isEmpty())
         return replyMissingArgument();
+    QString upper = option.toUpper();
+    if (upper == QLatin1String("UTF8 ON") || upper == QLatin1String("UTF-8 ON")) {
+        if (server_->clientEncoding() != QStringConverter::Utf8)
+            return sendMessage(QStringLiteral("504 UTF8 is not offered."));
+        return sendMessage(QStringLiteral("200 UTF8 set to on."));
+    }
+    if (upper == QLatin1String("UTF8 OFF") || upper == QLatin1String("UTF-8 OFF"))
+        return sendMessage(QStringLiteral("200 UTF8 set to off."));
+    if (upper == QLatin1String("MLST") || upper.startsWith(QLatin1String("MLST "))) {
+        // The facts named that are known, in their usual order; unknown ones are left out.
+        struct Fact {
+            const char *name;
+            FtpServer::MachineFact bit;
+        };
+        static const Fact kFacts[] = {{"type", FtpServer::FactType}, {"size", FtpServer::FactSize},
+                                      {"modify", FtpServer::FactModify}};
+        const QStringList asked = option.mid(4).trimmed().toLower().split(u';', Qt::SkipEmptyParts);
+        mlstFacts_ = 0;
+        QString shown;
+        for (const Fact &fact : kFacts) {
+            if (asked.contains(QLatin1String(fact.name))) {
+                mlstFacts_ |= fact.bit;
+                shown += QLatin1String(fact.name) + u';';
+            }
+        }
+        return sendMessage(QStringLiteral("200 MLST OPTS %1").arg(shown));
+    }
     sendMessage(QStringLiteral("502 Unknown command '%1'").arg(arguments[1]));
 }
 
@@ -587,9 +696,17 @@ void FtpConnection::doType(const QStringList &arguments)
 
 void FtpConnection::doStor(const QStringList &arguments)
 {
+    store(arguments, restartOffset_ > 0 ? UploadMode::Restart : UploadMode::Replace);
+}
+
+void FtpConnection::doAppe(const QStringList &arguments) { store(arguments, UploadMode::Append); }
+
+void FtpConnection::store(const QStringList &arguments, UploadMode mode)
+{
     QString name = fileNameFromArgs(arguments);
     if (name.isEmpty())
         return replyMissingArgument();
+    qint64 offset = std::exchange(restartOffset_, 0);
     QString denied = QStringLiteral("553 %1: Permission denied.").arg(name);
     std::optional<QString> path = resolve(name, false);
     if (!path)
@@ -599,8 +716,12 @@ void FtpConnection::doStor(const QStringList &arguments)
     if (currentFileHandle_ >= 0)
         finishUpload(kTransferAborted);
     // O_NONBLOCK: a named pipe in the folder must not stall the server.
-    int fd = ::open(QFile::encodeName(*path).constData(),
-                    O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+    // A restart continues a file that is there; it never creates one.
+    int flags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    flags |= mode == UploadMode::Replace ? O_CREAT | O_TRUNC : mode == UploadMode::Append ? O_CREAT | O_APPEND : 0;
+    int fd = ::open(QFile::encodeName(*path).constData(), flags, 0666);
+    if (fd < 0 && mode == UploadMode::Restart && errno == ENOENT)
+        return sendMessage(QLatin1String(kInvalidRestart));
     struct stat st;
     if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd);
@@ -608,6 +729,13 @@ void FtpConnection::doStor(const QStringList &arguments)
     }
     if (fd < 0)
         return sendMessage(denied);
+    if (mode == UploadMode::Restart) {
+        // The file continues at the restart point; a point past its end would leave a hole.
+        if (offset > st.st_size || ftruncate(fd, offset) != 0 || lseek(fd, offset, SEEK_SET) != offset) {
+            ::close(fd);
+            return sendMessage(QLatin1String(kInvalidRestart));
+        }
+    }
     currentFile_ = *path;
     currentFileHandle_ = fd;
     uploadFailed_ = false;
@@ -621,6 +749,7 @@ void FtpConnection::doRetr(const QStringList &arguments)
     QString name = fileNameFromArgs(arguments);
     if (name.isEmpty())
         return replyMissingArgument();
+    qint64 offset = std::exchange(restartOffset_, 0);
     std::optional<QString> path = resolve(name, false);
     if (!path)
         return sendMessage(noSuchFile(name));
@@ -635,9 +764,12 @@ void FtpConnection::doRetr(const QStringList &arguments)
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return sendMessage(QStringLiteral("550 %1: Not a plain file.").arg(name));
+    if (offset > st.st_size)
+        return sendMessage(QLatin1String(kInvalidRestart));
     if (!dataChannelReady())
         return sendMessage(QLatin1String(kCannotOpenData));
     out.size = st.st_size;
+    out.offset = offset;
     sendMessage(QStringLiteral("150 Opening BINARY mode data connection for '%1'.").arg(name));
     queuedData_.push_back(std::move(out));
     pump();
@@ -661,7 +793,18 @@ void FtpConnection::doDele(const QStringList &arguments)
 
 void FtpConnection::doMlst(const QStringList &arguments)
 {
-    sendMessage(QStringLiteral("150 Opening BINARY mode data connection for '%1'.").arg(fileNameFromArgs(arguments)));
+    QString name = fileNameFromArgs(arguments);
+    // The entry itself (a link is described by where it leads); the root is no entry.
+    std::optional<QString> path = name.isEmpty() ? std::optional<QString>(currentDir_) : resolve(name, true);
+    if (!path && !name.isEmpty())
+        path = resolve(name, false);
+    QString facts = path ? server_->machineFacts(*path, mlstFacts_) : QString();
+    if (facts.isEmpty())
+        return sendMessage(noSuchFile(name));
+    QString shown = visiblePath(*path);
+    sendMessage(QStringLiteral("250-Listing %1").arg(shown));
+    sendMessage(u' ' + facts + u' ' + shown);
+    sendMessage(QStringLiteral("250 End"));
 }
 
 void FtpConnection::doSize(const QStringList &arguments)
@@ -673,9 +816,58 @@ void FtpConnection::doSize(const QStringList &arguments)
     struct stat st;
     if (!path || stat(QFile::encodeName(*path).constData(), &st) != 0)
         return sendMessage(noSuchFile(name));
-    if (st.st_size >= 10240)
-        return sendMessage(QStringLiteral("550 %1 file too large for SIZE.").arg(name));
+    if (!S_ISREG(st.st_mode))
+        return sendMessage(QStringLiteral("550 %1: Not a plain file.").arg(name));
     sendMessage(QStringLiteral("213 %1").arg(quint64(st.st_size)));
+}
+
+void FtpConnection::doMdtm(const QStringList &arguments)
+{
+    QString name = fileNameFromArgs(arguments);
+    if (name.isEmpty())
+        return replyMissingArgument();
+    std::optional<QString> path = resolve(name, false);
+    struct stat st;
+    if (!path || stat(QFile::encodeName(*path).constData(), &st) != 0)
+        return sendMessage(noSuchFile(name));
+    sendMessage(QStringLiteral("213 ") + QDateTime::fromSecsSinceEpoch(st.st_mtime, Qt::UTC)
+                                             .toString(QStringLiteral("yyyyMMddHHmmss")));
+}
+
+void FtpConnection::doMfmt(const QStringList &arguments)
+{
+    // MFMT YYYYMMDDHHMMSS[.sss] name, in UTC.
+    QString rest = arguments.value(1);
+    qsizetype space = rest.indexOf(u' ');
+    QString stamp = rest.left(space), name = space < 0 ? QString() : rest.mid(space + 1);
+    QString whole = stamp.section(u'.', 0, 0), fraction = stamp.section(u'.', 1);
+    QDateTime time(QDate::fromString(whole.left(8), QStringLiteral("yyyyMMdd")),
+                   QTime::fromString(whole.mid(8), QStringLiteral("HHmmss")), Qt::UTC);
+    bool digits = !stamp.endsWith(u'.');
+    for (QChar c : fraction)
+        digits = digits && c.isDigit() && c.unicode() < 128;
+    if (name.isEmpty() || whole.size() != 14 || !time.isValid() || !digits)
+        return replyMissingArgument();
+    std::optional<QString> path = resolve(name, false);
+    if (!path || !lexists(*path))
+        return sendMessage(noSuchFile(name));
+    timespec times[2];
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(time.toSecsSinceEpoch());
+    times[1].tv_nsec = long(fraction.left(3).leftJustified(3, u'0').toUInt()) * 1000000;
+    if (utimensat(AT_FDCWD, QFile::encodeName(*path).constData(), times, 0) != 0)
+        return sendMessage(QStringLiteral("550 %1: Permission denied.").arg(name));
+    sendMessage(QStringLiteral("213 Modify=%1; %2").arg(stamp, name));
+}
+
+void FtpConnection::doRest(const QStringList &arguments)
+{
+    bool ok = false;
+    qint64 offset = arguments.value(1).trimmed().toLongLong(&ok);
+    if (!ok || offset < 0)
+        return replyMissingArgument();
+    restartOffset_ = offset;
+    sendMessage(QStringLiteral("350 Restarting at %1. Send STORE or RETRIEVE to initiate transfer.").arg(offset));
 }
 
 void FtpConnection::doMkdir(const QStringList &arguments)
@@ -692,7 +884,7 @@ void FtpConnection::doMkdir(const QStringList &arguments)
     // The gate made sure that no missing component is a link, so this stays inside the root.
     if (!QDir().mkpath(*path))
         return sendMessage(QStringLiteral("550 MKD command failed."));
-    sendMessage(QStringLiteral("250 MKD command successful."));
+    sendMessage(QStringLiteral("257 \"%1\" created.").arg(visiblePath(*path).replace(u'"', QStringLiteral("\"\""))));
 }
 
 void FtpConnection::doRnfr(const QStringList &arguments)

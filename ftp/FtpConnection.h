@@ -30,11 +30,14 @@ public:
     void sendMessage(const QString &message);
     // A listing, normalised to composed form and encoded for the client.
     void sendDataString(const QString &text);
+    // Bytes for the data connection as they are.
+    void sendData(const QByteArray &bytes);
 
     // From the data connection.
     void didOpenDataConnection();
     void didReceiveDataRead();
-    void didReceiveDataWritten();
+    // A write went out; for a file, `fileBytes` is how much of it was sent (else -1).
+    void didReceiveDataWritten(qint64 fileBytes);
     // The data connection closed at the end of its stream (`error` null) or on an error.
     void didFinishReading(const AsyncSocketError *error);
 
@@ -72,6 +75,12 @@ public:
     void doCdUp(const QStringList &arguments);
     void doRnfr(const QStringList &arguments);
     void doRnto(const QStringList &arguments);
+    void doNlst(const QStringList &arguments);
+    void doMlsd(const QStringList &arguments);
+    void doRest(const QStringList &arguments);
+    void doAppe(const QStringList &arguments);
+    void doMdtm(const QStringList &arguments);
+    void doMfmt(const QStringList &arguments);
 
     void onSocketDidReadData(AsyncSocket *, QByteArrayView data, long tag) override;
     void onSocketDidAcceptNewSocket(AsyncSocket *, std::shared_ptr<AsyncSocket> newSocket) override;
@@ -81,27 +90,32 @@ public:
     FtpConnection(Token, std::shared_ptr<AsyncSocket> socket, FtpServer *server);
 
 private:
-    // Bytes produced for the data connection: a listing, or a file read piece by piece (never
-    // mapped: a file that shrinks meanwhile would fault the whole program).
+    // Bytes produced for the data connection: a listing, or a file sent by the socket straight
+    // from the page cache (never mapped: a file that shrinks meanwhile would fault the program).
     struct Outgoing {
         QByteArray bytes;
         int fd = -1;
-        qint64 size = 0;  // the file's size when the transfer began
-        qint64 sent = 0;  // bytes handed to the data connection
+        qint64 offset = 0;  // where the file is sent from (REST)
+        qint64 size = 0;    // the file's size when the transfer began
         int inFlight = 0;
-        bool atEnd = false;
+        bool atEnd = false;  // everything is handed to the data connection
         bool readFailed = false;
         Outgoing() = default;
         Outgoing(Outgoing &&other) noexcept;
         Outgoing &operator=(Outgoing &&) = delete;
         ~Outgoing();
-        bool started() const { return sent > 0 || inFlight > 0 || atEnd; }
-        QByteArray nextPiece();
+        bool started() const { return inFlight > 0 || atEnd; }
     };
+    enum class UploadMode { Replace, Restart, Append };
 
     void processLine(const QByteArray &line);
     void processCommand();
     QString fileNameFromArgs(const QStringList &arguments) const;
+    // The name after any "-la"-style options of LIST and NLST; `all` is set by "a" or "A".
+    QString listingNameFromArgs(const QStringList &arguments, bool *all) const;
+    // The item's path as the client sees it (below the root, no final "/" but for the root).
+    QString visiblePath(const QString &path) const;
+    void store(const QStringList &arguments, UploadMode mode);
     std::optional<QString> resolve(const QString &name, bool entry) const;
     bool changedCurrentDirectoryTo(const QString &name);
     bool dataChannelReady() const;
@@ -126,6 +140,8 @@ private:
     int currentFileHandle_ = -1;
     bool uploadFailed_ = false;
     QString rnfrFilename_;
+    qint64 restartOffset_ = 0;  // from REST, for the next transfer
+    unsigned mlstFacts_;        // the facts MLST and MLSD show (OPTS MLST)
     QByteArray lineBuffer_;
     bool discardingLine_ = false;
     bool quitting_ = false;

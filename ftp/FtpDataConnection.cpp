@@ -36,6 +36,13 @@ void FtpDataConnection::writeData(const QByteArray &data)
     startReading();
 }
 
+void FtpDataConnection::writeFile(int fd, qint64 offset, qint64 length)
+{
+    connectionState_ = Sending;
+    dataSocket_->writeFile(fd, offset, length, -1, 0);
+    startReading();
+}
+
 void FtpDataConnection::expectUpload()
 {
     connectionState_ = UploadAnnounced;
@@ -64,7 +71,13 @@ void FtpDataConnection::onSocketDidReadData(AsyncSocket *, QByteArrayView data, 
 void FtpDataConnection::onSocketDidWriteData(AsyncSocket *, long)
 {
     auto keep = shared_from_this();
-    ftpConnection_->didReceiveDataWritten();
+    ftpConnection_->didReceiveDataWritten(-1);
+}
+
+void FtpDataConnection::onSocketDidWriteFile(AsyncSocket *, long, qint64 bytesSent)
+{
+    auto keep = shared_from_this();
+    ftpConnection_->didReceiveDataWritten(bytesSent);
 }
 
 bool FtpDataConnection::onReadStreamEnded(AsyncSocket *)

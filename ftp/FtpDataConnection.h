@@ -28,6 +28,8 @@ public:
 
     // Sends `data` (shared, not copied).
     void writeData(const QByteArray &data);
+    // Sends `length` bytes of the file `fd` from `offset`, without copying them.
+    void writeFile(int fd, qint64 offset, qint64 length);
     // An upload starts: the end of the client's side ends it. Bytes are read from now on;
     // until then they wait in the kernel rather than arriving with nowhere to go.
     void expectUpload();
@@ -47,6 +49,7 @@ public:
     void onSocketDidConnectToHost(AsyncSocket *, const QString &host, quint16 port) override;
     void onSocketDidReadData(AsyncSocket *, QByteArrayView data, long tag) override;
     void onSocketDidWriteData(AsyncSocket *, long tag) override;
+    void onSocketDidWriteFile(AsyncSocket *, long tag, qint64 bytesSent) override;
     bool onReadStreamEnded(AsyncSocket *) override;
     void onSocketWillDisconnectWithError(AsyncSocket *, const AsyncSocketError *error) override;
 

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpPath.h"
@@ -52,6 +54,12 @@ const CommandRow kCommands[] = {
     {"rmd", &FtpConnection::doDele},  // removing a folder is a delete
     {"rnfr", &FtpConnection::doRnfr},
     {"rnto", &FtpConnection::doRnto},
+    {"nlst", &FtpConnection::doNlst},
+    {"mlsd", &FtpConnection::doMlsd},
+    {"rest", &FtpConnection::doRest},
+    {"appe", &FtpConnection::doAppe},
+    {"mdtm", &FtpConnection::doMdtm},
+    {"mfmt", &FtpConnection::doMfmt},
 };
 
 QString permissionText(mode_t mode)
@@ -96,6 +104,23 @@ int countEntries(const QByteArray &path)
     closedir(dir);
     return count;
 }
+
+// One "ls -l" line for the entry at `path`, links not followed; empty when it cannot be read.
+QString listLine(const QByteArray &path, const QString &name)
+{
+    struct stat st;
+    if (lstat(path.constData(), &st) != 0)
+        return QString();
+    bool isDir = S_ISDIR(st.st_mode);
+    int links = std::max(isDir ? countEntries(path) : 0, 1);
+    QString date = QLocale(QLocale::English).toString(QDateTime::fromSecsSinceEpoch(st.st_mtime),
+                                                      QStringLiteral("MMM dd HH:mm"));
+    return (isDir ? u'd' : u'-') + permissionText(st.st_mode) + u' ' + QString::number(links).rightJustified(5) +
+           u' ' + ownerName(st.st_uid).rightJustified(12) + u' ' + groupName(st.st_gid).rightJustified(12) + u' ' +
+           QString::number(quint64(st.st_size)).rightJustified(10) + u' ' + date + u' ' + name + u'\n';
+}
+
+bool isDotOrDotDot(const char *name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 }  // namespace
 
@@ -145,33 +170,84 @@ void FtpServer::didReceiveFileListChanged()
         notificationObject_->didReceiveFileListChanged();
 }
 
-QString FtpServer::createList(const QString &dir) const
+QString FtpServer::createList(const QString &dir, bool all) const
 {
     QString lines;
     int count = 0;
     QByteArray encodedDir = QFile::encodeName(dir);
-    if (DIR *handle = opendir(encodedDir.constData())) {
-        const QLocale english(QLocale::English);
+    struct stat st;
+    if (stat(encodedDir.constData(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        lines = listLine(encodedDir, dir.mid(dir.lastIndexOf(u'/') + 1));
+        count = lines.isEmpty() ? 0 : 1;
+    } else if (DIR *handle = opendir(encodedDir.constData())) {
         while (dirent *entry = readdir(handle)) {
-            if (entry->d_name[0] == '.')
+            if (entry->d_name[0] == '.' && (!all || isDotOrDotDot(entry->d_name)))
                 continue;
-            QByteArray path = encodedDir + '/' + entry->d_name;
-            struct stat st;
-            if (lstat(path.constData(), &st) != 0)
+            QString line = listLine(encodedDir + '/' + entry->d_name, QFile::decodeName(entry->d_name));
+            if (line.isEmpty())
                 continue;
-            bool isDir = S_ISDIR(st.st_mode);
-            int links = std::max(isDir ? countEntries(path) : 0, 1);
-            QString date = english.toString(QDateTime::fromSecsSinceEpoch(st.st_mtime), QStringLiteral("MMM dd HH:mm"));
-            lines += (isDir ? u'd' : u'-') + permissionText(st.st_mode) + u' ' +
-                     QString::number(links).rightJustified(5) + u' ' + ownerName(st.st_uid).rightJustified(12) +
-                     u' ' + groupName(st.st_gid).rightJustified(12) + u' ' +
-                     QString::number(quint64(st.st_size)).rightJustified(10) + u' ' + date + u' ' +
-                     QFile::decodeName(entry->d_name) + u'\n';
+            lines += line;
             count++;
         }
         closedir(handle);
     }
     return QStringLiteral("total %1\r\n").arg(count) + lines;
+}
+
+QStringList FtpServer::directoryNames(const QString &dir, bool all) const
+{
+    QStringList names;
+    if (DIR *handle = opendir(QFile::encodeName(dir).constData())) {
+        while (dirent *entry = readdir(handle)) {
+            if (entry->d_name[0] != '.' || (all && !isDotOrDotDot(entry->d_name)))
+                names << QFile::decodeName(entry->d_name);
+        }
+        closedir(handle);
+    }
+    names.sort();
+    return names;
+}
+
+QString FtpServer::machineFacts(const QString &path, unsigned facts) const
+{
+    QByteArray encoded = QFile::encodeName(path);
+    struct stat st;
+    if (lstat(encoded.constData(), &st) != 0)
+        return QString();
+    QString type;
+    if (S_ISLNK(st.st_mode)) {
+        // Described by what it leads to, as long as that lies inside the root.
+        const QString root = confinementRoot();
+        std::optional<QString> target;
+        if (FtpPath::isInside(root, path))
+            target = FtpPath::resolve(root, root, u'/' + path.mid(root.size()), FtpPath::Target::Followed);
+        if (!target || stat(QFile::encodeName(*target).constData(), &st) != 0)
+            type = QStringLiteral("OS.unix=slink");
+    }
+    if (type.isEmpty())
+        type = S_ISDIR(st.st_mode) ? QStringLiteral("dir") : S_ISREG(st.st_mode) ? QStringLiteral("file")
+                                                                               : QStringLiteral("OS.unix=special");
+    QString text;
+    if (facts & FactType)
+        text += QStringLiteral("type=") + type + u';';
+    if (facts & FactSize)
+        text += QStringLiteral("size=%1;").arg(quint64(st.st_size));
+    if (facts & FactModify)
+        text += QStringLiteral("modify=") +
+                QDateTime::fromSecsSinceEpoch(st.st_mtime, Qt::UTC).toString(QStringLiteral("yyyyMMddHHmmss")) +
+                u';';
+    return text;
+}
+
+QString FtpServer::createMachineList(const QString &dir, unsigned facts) const
+{
+    QString lines;
+    for (const QString &name : directoryNames(dir, true)) {
+        QString text = machineFacts(dir + u'/' + name, facts);
+        if (!text.isEmpty())
+            lines += text + u' ' + name + QStringLiteral("\r\n");
+    }
+    return lines;
 }
 
 void FtpServer::stopFtpServer()

@@ -63,8 +63,18 @@ public:
     void acceptConnectedSocket(int fd);
     void closeConnection(FtpConnection *connection);
     void didReceiveFileListChanged();
-    // The listing of a directory in the format of "ls -l", as sent for LIST.
-    QString createList(const QString &dir) const;
+    // The listing of a directory in the format of "ls -l", as sent for LIST; names beginning
+    // with "." only with `all`. A path that is not a directory lists itself alone.
+    QString createList(const QString &dir, bool all = false) const;
+    // The names in a directory, sorted; names beginning with "." only with `all`.
+    QStringList directoryNames(const QString &dir, bool all) const;
+    // The machine listing of a directory, one "facts; name" line each with CR LF (MLSD);
+    // every entry but "." and "..". `facts` is a set of MachineFact bits.
+    QString createMachineList(const QString &dir, unsigned facts) const;
+    // "type=...;size=...;modify=...;" of the item at `path`, or empty when it cannot be read.
+    QString machineFacts(const QString &path, unsigned facts) const;
+
+    enum MachineFact : unsigned { FactType = 1, FactSize = 2, FactModify = 4, AllFacts = 7 };
     void stopFtpServer();
 
     void onSocketDidAcceptNewSocket(AsyncSocket *, std::shared_ptr<AsyncSocket> newSocket) override;

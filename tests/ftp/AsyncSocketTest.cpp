@@ -1,4 +1,5 @@
 // The run-loop socket layer on its own: listening, delivery of chunks, writes, closing.
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,6 +37,10 @@ struct Recorder : AsyncSocketDelegate {
         received.append(data.data(), size_t(data.size()));
     }
     void onSocketDidWriteData(AsyncSocket *, long tag) override { events.push_back("write " + std::to_string(tag)); }
+    void onSocketDidWriteFile(AsyncSocket *, long tag, qint64 bytes) override
+    {
+        events.push_back("file " + std::to_string(tag) + " " + std::to_string(bytes));
+    }
     bool onReadStreamEnded(AsyncSocket *) override
     {
         events.push_back("end");
@@ -138,6 +143,49 @@ TEST(AsyncSocket, EndOfStreamCanBeIgnoredAndErrorsCarryTheirDomain)
 
     // Accepting without a delegate is a programming error.
     EXPECT_THROW(AsyncSocket::create()->acceptOnPort(0, &error), AsyncSocketException);
+}
+
+TEST(AsyncSocket, FilesGoOutFromTheirDescriptorAndReportWhatWasSent)
+{
+    Recorder recorder;
+    auto listener = AsyncSocket::create(&recorder);
+    AsyncSocketError error;
+    ASSERT_TRUE(listener->acceptOnPort(0, &error));
+    int client = connectTcp("127.0.0.1", listener->localPort());
+    ASSERT_TRUE(runLoopUntil([&] { return recorder.accepted.size() == 1 && recorder.accepted[0]->isConnected(); }));
+    auto &server = recorder.accepted[0];
+
+    TempDir tmp;
+    std::string big(5 << 20, '\0'), small = "only this much";
+    for (size_t i = 0; i < big.size(); i++)
+        big[i] = char(i * 31 + i / 4099);
+    writeFile(tmp.file("big"), big);
+    writeFile(tmp.file("small"), small);
+    // A file sendfile refuses (procfs), so it is read and sent instead.
+    int refused = open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+    char cmdline[4096];
+    ssize_t cmdlineSize = pread(refused, cmdline, sizeof cmdline, 0);
+    ASSERT_GT(cmdlineSize, 0);
+
+    int fd = open(tmp.file("big").c_str(), O_RDONLY | O_CLOEXEC);
+    server->writeFile(fd, 1000, qint64(big.size()) - 1000, -1, 5);
+    close(fd);  // the socket keeps its own descriptor
+    fd = open(tmp.file("small").c_str(), O_RDONLY | O_CLOEXEC);
+    server->writeFile(fd, 0, 1000, -1, 6);  // asks for more than the file holds
+    server->writeFile(fd, 0, 0, -1, 8);     // nothing: ignored
+    close(fd);
+    server->writeFile(refused, 0, cmdlineSize, -1, 7);
+    close(refused);
+    server->disconnectAfterWriting();
+    std::string got;
+    whileServing([&] { got = readAll(client); });
+    close(client);
+    EXPECT_TRUE(got == big.substr(1000) + small + std::string(cmdline, size_t(cmdlineSize))) << got.size();
+    ASSERT_TRUE(runLoopUntil([&] { return recorder.has("did disconnect"); }));
+    EXPECT_TRUE(recorder.has("file 5 " + std::to_string(big.size() - 1000)));
+    EXPECT_TRUE(recorder.has("file 6 " + std::to_string(small.size())));
+    EXPECT_TRUE(recorder.has("file 7 " + std::to_string(cmdlineSize)));
+    EXPECT_FALSE(recorder.has("file 8 0"));
 }
 
 TEST(MyNetworkController, AddressesAndReachability)

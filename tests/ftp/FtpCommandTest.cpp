@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <pwd.h>
 #include <grp.h>
@@ -43,17 +44,28 @@ TEST_F(FtpServerTest, EveryCommandRepliesWithItsText)
                     {"NOOP", {"200 NOOP command successful."}},
                     {"XYZ", {"500 'XYZ': command not understood."}},
                     {"ACK", {"500 'ACK': command not understood."}},
-                    {"NLST", {"500 'NLST': command not understood."}},
+                    {"NLST", {"425 Can't open data connection."}},
+                    {"MLSD", {"425 Can't open data connection."}},
                     {"Type I", {"200 Type set to  I."}},
-                    {"OPTS UTF8 ON", {"502 Unknown command 'UTF8 ON'"}},
-                    {"FEAT", {"211-Features supported", " UTF8", "211 End"}},
+                    {"OPTS UTF8 ON", {"200 UTF8 set to on."}},
+                    {"OPTS utf8 off", {"200 UTF8 set to off."}},
+                    {"OPTS MODE Z", {"502 Unknown command 'MODE Z'"}},
+                    {"FEAT",
+                     {"211-Features supported", " EPRT", " EPSV", " MDTM", " MFMT", " MLST type*;size*;modify*;",
+                      " REST STREAM", " SIZE", " UTF8", "211 End"}},
                     {"STAT", {"211-localhost FTP server status:", "211 End of Status"}},
                     {"PWD", {"257 \"/\" is the current directory."}},
                     {"CDUP", {"250 CDUP command successful."}},
                     {"PWD", {"257 \"/\" is the current directory."}},
-                    {"MKD Music", {"250 MKD command successful."}},
+                    {"MKD Music", {"257 \"/Music\" created."}},
                     {"MKD Music", {"550 Error Music exists"}},
-                    {"MKD Deep/er/still", {"250 MKD command successful."}},
+                    {"MKD Deep/er/still", {"257 \"/Deep/er/still\" created."}},
+                    {"MKD Say \"hi\"", {"257 \"/Say \"\"hi\"\"\" created."}},
+                    {"CWD Say \"hi\"", {"250 CWD command successful."}},
+                    {"PWD", {"257 \"/Say \"\"hi\"\"/\" is the current directory."}},
+                    {"MKD inner", {"257 \"/Say \"\"hi\"\"/inner\" created."}},
+                    {"CDUP", {"250 CDUP command successful."}},
+                    {"RMD Say \"hi\"", {"250 DELE command successful."}},
                     {"CWD Music", {"250 CWD command successful."}},
                     {"PWD", {"257 \"/Music/\" is the current directory."}},
                     {"CWD /Deep/er", {"250 CWD command successful."}},
@@ -65,9 +77,28 @@ TEST_F(FtpServerTest, EveryCommandRepliesWithItsText)
                     {"CWD small", {"550 CWD failed."}},
                     {"PWD", {"257 \"/\" is the current directory."}},
                     {"SIZE small", {"213 10239"}},
-                    {"SIZE big", {"550 big file too large for SIZE."}},
+                    {"SIZE big", {"213 10240"}},
+                    {"SIZE Music", {"550 Music: Not a plain file."}},
                     {"SIZE missing", {"550 missing No such file or directory."}},
-                    {"MLST small", {"150 Opening BINARY mode data connection for 'small'."}},
+                    {"MFMT 20240102030405 small", {"213 Modify=20240102030405; small"}},
+                    {"MDTM small", {"213 20240102030405"}},
+                    {"MFMT 19991231235959.5 /Music", {"213 Modify=19991231235959.5; /Music"}},
+                    {"MDTM Music", {"213 19991231235959"}},
+                    {"MDTM missing", {"550 missing No such file or directory."}},
+                    {"MFMT 20241332000000 small", {"501 Syntax error in parameters or arguments."}},
+                    {"MFMT 20240102030405", {"501 Syntax error in parameters or arguments."}},
+                    {"MFMT 20240102030405 missing", {"550 missing No such file or directory."}},
+                    {"MLST small", {"250-Listing /small", " type=file;size=10239;modify=20240102030405; /small", "250 End"}},
+                    {"OPTS MLST Modify;bogus;type;", {"200 MLST OPTS type;modify;"}},
+                    {"MLST /Music", {"250-Listing /Music", " type=dir;modify=19991231235959; /Music", "250 End"}},
+                    {"OPTS MLST type", {"200 MLST OPTS type;"}},
+                    {"MLST", {"250-Listing /", " type=dir; /", "250 End"}},
+                    {"OPTS MLST type;size;modify;", {"200 MLST OPTS type;size;modify;"}},
+                    {"MLST missing", {"550 missing No such file or directory."}},
+                    {"REST 100", {"350 Restarting at 100. Send STORE or RETRIEVE to initiate transfer."}},
+                    {"REST -1", {"501 Syntax error in parameters or arguments."}},
+                    {"REST many", {"501 Syntax error in parameters or arguments."}},
+                    {"REST 0", {"350 Restarting at 0. Send STORE or RETRIEVE to initiate transfer."}},
                     {"RETR Music", {"550 Music: Not a plain file."}},
                     {"RETR missing", {"550 missing No such file or directory."}},
                     {"RNFR missing", {"550 RNFR command failed."}},
@@ -89,7 +120,7 @@ TEST_F(FtpServerTest, EveryCommandRepliesWithItsText)
     EXPECT_FALSE(access((root + "/small").c_str(), F_OK) == 0);
     EXPECT_FALSE(access((root + "/Deep").c_str(), F_OK) == 0);
     EXPECT_TRUE(access((root + "/Music").c_str(), F_OK) == 0);
-    EXPECT_EQ(counter.changes, 3);  // rename, delete, remove; MKD tells nobody
+    EXPECT_EQ(counter.changes, 4);  // rename, delete, two removals; MKD and MFMT tell nobody
     EXPECT_TRUE(runLoopUntil([&] { return server->connections().empty(); }));
 }
 
@@ -106,7 +137,7 @@ TEST_F(FtpServerTest, PipelinedAndPartialLinesAreOneCommandEach)
         c.sendRaw("MKD spl");
         usleep(100000);
         c.sendRaw("it\r\nCWD split\r\nPW");
-        EXPECT_EQ(c.readLine(), "250 MKD command successful.");
+        EXPECT_EQ(c.readLine(), "257 \"/split\" created.");
         EXPECT_EQ(c.readLine(), "250 CWD command successful.");
         usleep(100000);
         c.sendRaw("D\r\n");
@@ -174,16 +205,61 @@ TEST_F(FtpServerTest, ListingFormat)
     EXPECT_EQ(server->createList(QString::fromStdString(empty)), QStringLiteral("total 0\r\n"));
     EXPECT_EQ(server->createList(QString::fromStdString(dir)).count(u'\n'), 3);  // total + a + b
 
-    // The same text reaches the client; options such as -la list the current folder.
+    // The same text reaches the client. Options come off before the name; "a" adds the
+    // dot-files, never "." and "..". NLST gives bare names, MLSD facts and names.
+    std::string all = server->createList(QString::fromStdString(root), true).toStdString();
+    ASSERT_EQ(all.rfind("total 6\r\n", 0), 0u) << all;
+    writeFile(root + "/Album/b", "12345");
     whileServing([&] {
         FtpTestClient c;
         connect(c);
         std::string reply, done;
-        EXPECT_EQ(c.download(FtpTestClient::Mode::Epsv, "LIST -la", &reply, &done), list);
+        EXPECT_EQ(c.download(FtpTestClient::Mode::Epsv, "LIST -l", &reply, &done), list);
         EXPECT_EQ(reply, "150 Opening ASCII mode data connection for '/bin/ls'.");
         EXPECT_EQ(done, "226 Transfer complete.");
+        EXPECT_EQ(c.download(FtpTestClient::Mode::Epsv, "LIST -la"), all);
+        EXPECT_NE(all.find(" .hidden\n"), std::string::npos);
+        EXPECT_NE(all.find(" .git\n"), std::string::npos);
         EXPECT_EQ(c.download(FtpTestClient::Mode::Pasv, "LIST Empty", &reply, &done), "total 0\r\n");
         EXPECT_EQ(done, "226 Transfer complete.");
+        EXPECT_EQ(c.download(FtpTestClient::Mode::Pasv, "LIST -a -l Album").rfind("total 3\r\n", 0), 0u);
+        std::string one = c.download(FtpTestClient::Mode::Pasv, "LIST -l song.flac");
+        EXPECT_EQ(one, "total 1\r\n" + expectedLine(file, "song.flac", 1));
+        EXPECT_EQ(c.download(FtpTestClient::Mode::Pasv, "LIST nowhere", &reply), "");
+        EXPECT_EQ(reply, "550 nowhere No such file or directory.");
+
+        struct Row {
+            const char *command;
+            const char *names;
+        };
+        const Row rows[] = {
+            {"NLST", "Album\r\nEmpty\r\nopen\r\nsong.flac\r\n"},
+            {"NLST -a", ".git\r\n.hidden\r\nAlbum\r\nEmpty\r\nopen\r\nsong.flac\r\n"},
+            {"NLST Album", "a\r\nb\r\n"},
+            {"NLST -la Album", ".c\r\na\r\nb\r\n"},
+            {"NLST song.flac", "song.flac\r\n"},
+            {"NLST *.flac", "song.flac\r\n"},
+            {"NLST Album/?", "Album/a\r\nAlbum/b\r\n"},
+            {"NLST -a Album/*", "Album/.c\r\nAlbum/a\r\nAlbum/b\r\n"},
+            {"NLST Empty", ""},
+        };
+        for (const Row &row : rows) {
+            EXPECT_EQ(c.download(FtpTestClient::Mode::Epsv, row.command, &reply, &done), row.names) << row.command;
+            EXPECT_EQ(done, "226 Transfer complete.") << row.command;
+        }
+        EXPECT_EQ(c.download(FtpTestClient::Mode::Epsv, "NLST *.mp3", &reply), "");
+        EXPECT_EQ(reply, "550 *.mp3 No such file or directory.");
+
+        c.command("MFMT 20240102030405 Album/b");
+        c.command("MFMT 20240102030406 Album/.c");
+        std::string machine = c.download(FtpTestClient::Mode::Epsv, "MLSD Album", &reply, &done);
+        EXPECT_EQ(reply, "150 Opening ASCII mode data connection for MLSD.");
+        EXPECT_NE(machine.find("type=file;size=5;modify=20240102030405; b\r\n"), std::string::npos) << machine;
+        EXPECT_NE(machine.find("type=file;size=0;modify=20240102030406; .c\r\n"), std::string::npos) << machine;
+        EXPECT_EQ(std::count(machine.begin(), machine.end(), '\n'), 3) << machine;
+        EXPECT_NE(c.download(FtpTestClient::Mode::Epsv, "MLSD").find("type=dir;"), std::string::npos);
+        EXPECT_EQ(c.download(FtpTestClient::Mode::Epsv, "MLSD song.flac", &reply), "");
+        EXPECT_EQ(reply, "550 song.flac: Not a directory.");
         c.command("CWD Album");
         EXPECT_EQ(c.download(FtpTestClient::Mode::Port, "LIST", &reply, &done).rfind("total 2\r\n", 0), 0u);
     });

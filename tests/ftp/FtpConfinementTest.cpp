@@ -113,8 +113,15 @@ TEST_F(FtpServerTest, HostileNamesAreRefusedAndNothingOutsideIsTouched)
     add("RNFR", "550", {"/", ".", "../outside/secret", "out/secret", "Music/.."});
     add("SIZE", "550", {"../outside/secret", "outfile", "out/secret", "/../outside/secret"});
     add("MKD", "550", {"../outside/newdir", "out/newdir", "dangling/x", "/../newdir", "a\nb"});
+    add("APPE", "553", {"../outside/secret", "out/new", "outfile", "dangling"});
+    add("NLST", "550", {"..", "out", "out/*", "../outside/*", "/../*"});
+    add("MLSD", "550", {"..", "out", "out/sub", "../outside"});
+    add("MLST", "550", {"../outside/secret", "out/secret", "/../outside"});
+    add("MDTM", "550", {"../outside/secret", "outfile", "out/secret"});
+    add("MFMT", "550", {"20000101000000 ../outside/secret", "20000101000000 outfile", "20000101000000 out/sub",
+                        "20000101000000 out"});
     add("CDUP", "250", {""});  // at the root: stays there
-    ASSERT_GE(rows.size(), 40u);
+    ASSERT_GE(rows.size(), 60u);
 
     whileServing([&] {
         FtpTestClient c;
@@ -132,6 +139,17 @@ TEST_F(FtpServerTest, HostileNamesAreRefusedAndNothingOutsideIsTouched)
             EXPECT_EQ(c.command(std::string("RNTO ") + target), "550 RNTO command failed.") << target;
         EXPECT_EQ(c.command("PWD"), "257 \"/\" is the current directory.");
         EXPECT_EQ(c.command("NOOP"), "200 NOOP command successful.");
+        // Links that lead outside are listed as links, with nothing of what they lead to.
+        std::string machine = c.download(FtpTestClient::Mode::Epsv, "MLSD");
+        for (const char *link : {" out\r\n", " outfile\r\n", " dangling\r\n"}) {
+            size_t at = machine.find(link);
+            ASSERT_NE(at, std::string::npos) << link << machine;
+            size_t start = machine.rfind('\n', at);
+            start = start == std::string::npos ? 0 : start + 1;
+            std::string line = machine.substr(start, at - start);
+            EXPECT_EQ(line.rfind("type=OS.unix=slink;", 0), 0u) << line;
+            EXPECT_EQ(line.find("size=6;"), std::string::npos) << line;
+        }
     });
     EXPECT_EQ(snapshot(tmp.path()), before);
     EXPECT_EQ(counter.changes, 0);

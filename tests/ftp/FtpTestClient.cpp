@@ -219,10 +219,11 @@ std::string FtpTestClient::download(Mode mode, const std::string &verb, std::str
     return bytes;
 }
 
-std::string FtpTestClient::upload(Mode mode, const std::string &name, const std::string &bytes, std::string *reply)
+std::string FtpTestClient::upload(Mode mode, const std::string &name, const std::string &bytes, std::string *reply,
+                                  const std::string &verb)
 {
     prepareData(mode);
-    std::string first = command("STOR " + name);
+    std::string first = command(verb + " " + name);
     if (reply)
         *reply = first;
     if (first.rfind("150 ", 0) != 0)

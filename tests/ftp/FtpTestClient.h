@@ -41,9 +41,10 @@ public:
     // received are returned, and `done` gets the line that follows the transfer.
     std::string download(Mode mode, const std::string &verb, std::string *reply = nullptr,
                          std::string *done = nullptr);
-    // STOR `name` with `bytes`; returns the reply after the transfer ("" when the STOR failed,
-    // `reply` then holds its answer).
-    std::string upload(Mode mode, const std::string &name, const std::string &bytes, std::string *reply = nullptr);
+    // STOR (or `verb`) `name` with `bytes`; returns the reply after the transfer ("" when the
+    // command failed, `reply` then holds its answer).
+    std::string upload(Mode mode, const std::string &name, const std::string &bytes, std::string *reply = nullptr,
+                       const std::string &verb = "STOR");
 
 private:
     int fd_ = -1;
