@@ -1,5 +1,6 @@
 #include "files/FileOperations.h"
 
+#include "files/AlertMessage.h"
 #include "files/FileSystemObject.h"
 #include "files/OrganizeDelegate.h"
 #include "metadata/PlayableItem.h"
@@ -31,6 +32,12 @@ QString moved(const QString &path, const QString &from, const QString &to)
 }
 
 }  // namespace
+
+void showRefusal(const FileOutcome &outcome)
+{
+    if (outcome.kind == FileOutcome::Refused || outcome.kind == FileOutcome::Incomplete)
+        AlertMessage::show(outcome.message);
+}
 
 bool isValidName(const QString &name)
 {
@@ -124,8 +131,10 @@ FileOutcome moveToFolder(const QStringList &items, const QString &folder,
     for (const QString &item : items) {
         QString target = folder + '/' + lastPathComponent(item);
         if (!fs()->moveFile(item, target)) {
-            outcome = FileOutcome::refused(QStringLiteral("%1: %2").arg(
-                SVLocalized("Can not move file"), lastPathComponent(item)));
+            outcome = {FileOutcome::Incomplete,
+                       QStringLiteral("%1: %2").arg(SVLocalized("Can not move file"),
+                                                    lastPathComponent(item)),
+                       folder};
             break;
         }
         followMove(item, target);

@@ -16,8 +16,9 @@ struct FileOutcome {
     enum Kind {
         Done,      // the change was made (`path`: where a renamed entry is now)
         Nothing,   // nothing to do (an unchanged name, an empty one where that means "no")
-        Refused,   // `message` says why; nothing was changed, or for a move that failed half
-                   // way, nothing more after the failure
+        Refused,   // `message` says why; nothing was changed
+        Incomplete,  // a move failed half way: what moved stays moved, `message` names the
+                     // first file that could not
     };
     Kind kind = Nothing;
     QString message;
@@ -25,7 +26,12 @@ struct FileOutcome {
 
     static FileOutcome done(const QString &path = QString()) { return {Done, QString(), path}; }
     static FileOutcome refused(const QString &message) { return {Refused, message, QString()}; }
+    // Whether files were changed (so the screen that asked has done its job).
+    bool changed() const { return kind == Done || kind == Incomplete; }
 };
+
+// Shows the message of a refusal or an incomplete move (AlertMessage); nothing otherwise.
+void showRefusal(const FileOutcome &outcome);
 
 // A typed name must stay one entry of the folder it is typed for: no "/" or NUL, not "."
 // or "..", not empty.

@@ -186,7 +186,7 @@ TEST_F(FileOperationsTest, MoveIntoFolders)
     make({"Src/d.txt"});
     FileOutcome half = moveToFolder({at("Src/b.txt"), at("Src/gone.txt"), at("Src/d.txt")},
                                     at("Empty"), delegate());
-    EXPECT_EQ(half.kind, FileOutcome::Refused);
+    EXPECT_EQ(half.kind, FileOutcome::Incomplete);
     EXPECT_EQ(half.message, "Can not move file: gone.txt");
     EXPECT_EQ(tree("Empty"), QStringList({"b.txt"}));
     EXPECT_EQ(tree("Src"), QStringList({"d.txt", "Inner/"}));
