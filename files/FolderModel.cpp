@@ -48,27 +48,21 @@ bool FolderModel::isDisabled(int row) const
 
 bool FolderModel::loadFiles()
 {
-    FileSystemObject *fs = FileSystemObject::sharedObject();
-    std::optional<QStringList> names = fs->contentsOfDirectory(path_);
-    if (!names)
+    std::optional<FileSystemObject::DirectoryContents> contents =
+        FileSystemObject::sharedObject()->contentsOfDirectoryByKind(path_);
+    if (!contents)
         return false;
-    QStringList folders, others;
-    QList<quint32> fileFlags;
-    for (const QString &name : *names) {
-        QString full = path_ + '/' + name;
-        if (fs->directoryExists(full)) {
-            folders << name;
-        } else {
-            others << name;
-            bool enabled = kind_ == Kind::Browser || !chooserDelegate_ ||
-                           chooserDelegate_->shouldInclude(full);
-            fileFlags << (enabled ? 0u : quint32(Disabled));
-        }
+    QList<quint32> flags(contents->folders.size(), 0u);
+    flags.reserve(contents->folders.size() + contents->others.size());
+    for (const QString &name : contents->others) {
+        bool enabled = kind_ == Kind::Browser || !chooserDelegate_ ||
+                       chooserDelegate_->shouldInclude(path_ + '/' + name);
+        flags << (enabled ? 0u : quint32(Disabled));
     }
     beginResetModel();
-    folders_ = int(folders.size());
-    names_ = folders + others;
-    flags_ = QList<quint32>(folders_, 0u) + fileFlags;
+    folders_ = int(contents->folders.size());
+    names_ = contents->folders + contents->others;
+    flags_ = std::move(flags);
     endResetModel();
     setSelectedCount(0);
     return true;

@@ -2,7 +2,10 @@
 
 #include <QSignalSpy>
 
+#include <unistd.h>
+
 #include "LibraryFixture.h"
+#include "files/FileSystemObject.h"
 #include "files/FolderModel.h"
 
 namespace {
@@ -21,17 +24,25 @@ QList<QVariant> column(const FolderModel &model, int role)
 
 TEST_F(FolderModelTest, ListsFoldersFirstCaseInsensitivelyWithHiddenEntries)
 {
-    make({"b.flac", "c.cue", "Z/", "A/", ".hidden", "a.txt", "x/", "Music/Rock/", "B.wav"});
+    make({"b.flac", "c.cue", "Z/", "A/", ".hidden", "a.txt", "x/", "Music/Rock/", "B.wav", "Ärger.flac"});
+    // A link counts as what it leads to.
+    ASSERT_EQ(symlink(path("Music").c_str(), path("linked").c_str()), 0);
+    ASSERT_EQ(symlink("/nonexistent", path("dangling").c_str()), 0);
     FolderModel model(FolderModel::Kind::Browser, docsPath());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_TRUE(model.loadFiles());
 
-    EXPECT_EQ(names(model), QStringList({"A", "Music", "x", "Z", ".hidden", "a.txt", "b.flac",
-                                         "B.wav", "c.cue"}));
+    EXPECT_EQ(names(model), QStringList({"A", "linked", "Music", "x", "Z", ".hidden", "a.txt", "b.flac",
+                                         "B.wav", "c.cue", "dangling", "Ärger.flac"}));
+    // The same order as the case-insensitive listing, within each kind.
+    QStringList all = *FileSystemObject::sharedObject()->contentsOfDirectory(docsPath());
+    QStringList folders = names(model).mid(0, 5), files = names(model).mid(5);
+    all.removeIf([&](const QString &n) { return folders.contains(n); });
+    EXPECT_EQ(all, files);
     EXPECT_EQ(column(model, Qt::AccessibleTextRole), column(model, Qt::DisplayRole));
     EXPECT_EQ(model.data(model.index(0), Qt::AccessibleDescriptionRole).toString(), "Folder");
-    EXPECT_EQ(model.data(model.index(4), Qt::AccessibleDescriptionRole).toString(), "");
-    EXPECT_EQ(model.fullPath(6), at("b.flac"));
+    EXPECT_EQ(model.data(model.index(5), Qt::AccessibleDescriptionRole).toString(), "");
+    EXPECT_EQ(model.fullPath(7), at("b.flac"));
     EXPECT_EQ(model.title(), "All");
     EXPECT_TRUE(model.isRootDirectory());
 
