@@ -128,6 +128,7 @@ protected:
     }
     void TearDown() override
     {
+        unsetenv("SONAVEL_IDIOM");
         for (QWidget *w : QApplication::topLevelWidgets())
             if (auto *a = qobject_cast<AlertView *>(w))
                 delete a;
@@ -487,6 +488,46 @@ TEST_F(ScreensTest, ArtistChooserShowsTheChoiceAndPlaysTheChosen)
     EXPECT_TRUE(dismissed());
     EXPECT_EQ(Preferences::stringForKey("CurrentArtist"), "Alpha");
     EXPECT_EQ(playListPaths(), QStringList({at("two.flac")}));
+}
+
+// On a tablet the menu lives in a popover beside the play list: choosing stays there.
+TEST_F(ScreensTest, TabletKeepsTheMenuInItsPopover)
+{
+    flac("Rock/a.flac", {"ARTIST=Band"});
+    ASSERT_TRUE(scan());
+    setenv("SONAVEL_IDIOM", "tablet", 1);
+    window.resize(1024, 768);
+    QToolButton *organize = makeBarButton("Main");
+    playing->setLeftBarButton(organize);
+    auto *menu = new OrganizeViewController(delegate());
+    stack = new NavigationController(menu);
+    playing->presentAsPopover(stack, organize, false);
+
+    EXPECT_EQ(menu->backButton(), nullptr);
+    EXPECT_EQ(menu->rightBarButton(), nullptr);
+    clickRow(menu, {0, OrganizeModel::Files});
+    auto *root = top<SVFolderViewController>();
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->rightBarButton(), nullptr);
+    QTest::mouseClick(root->selectButton(), Qt::LeftButton);
+    EXPECT_EQ(root->rightBarButton(), root->quitSelectButton());
+    QTest::mouseClick(root->quitSelectButton(), Qt::LeftButton);
+    EXPECT_EQ(root->rightBarButton(), nullptr);
+    clickRow(root, rowNamed(root, "Rock"));
+    QTest::mouseClick(top<SVFolderViewController>()->playButton(), Qt::LeftButton);
+    EXPECT_FALSE(dismissed());
+    EXPECT_EQ(Preferences::stringForKey("CurrentFolder"), at("Rock"));
+    EXPECT_EQ(playListPaths(), QStringList({at("Rock/a.flac")}));
+
+    stack->popToRootViewController();
+    clickRow(menu, {0, OrganizeModel::Artists});
+    auto *artists = top<ArtistChooser>();
+    ASSERT_TRUE(artists);
+    EXPECT_EQ(artists->tableView()->rectForRow({0, 0}).height(), 60);
+    clickRow(artists, {0, 0});
+    EXPECT_FALSE(dismissed());
+    EXPECT_EQ(Preferences::integerForKey("Organize"), 1);
+    EXPECT_EQ(rows(artists), QStringList({"Band | 1 Tracks | checked"}));
 }
 
 }  // namespace
