@@ -255,9 +255,9 @@ void SVFolderViewController::alertViewClickedButtonAtIndex(AlertView *alert, int
 {
     if (index != 1)
         return;
-    if (alert->tag() == DeleteTag && !qobject_cast<AlertPrompt *>(alert))
+    auto *prompt = qobject_cast<AlertPrompt *>(alert);
+    if (prompt && alert->tag() == RenameTag)
+        renameFolder(prompt->enteredText());
+    else if (!prompt && alert->tag() == DeleteTag)
         deleteSelectedItems();
-    else if (alert->tag() == RenameTag)
-        if (auto *prompt = qobject_cast<AlertPrompt *>(alert))
-            renameFolder(prompt->enteredText());
 }

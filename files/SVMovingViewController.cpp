@@ -98,7 +98,7 @@ void SVMovingViewController::finish()
 
 void SVMovingViewController::alertViewClickedButtonAtIndex(AlertView *alert, int index)
 {
-    if (index == 1 && alert->tag() == NewFolderTag)
-        if (auto *prompt = qobject_cast<AlertPrompt *>(alert))
-            moveToNewFolder(prompt->enteredText());
+    auto *prompt = qobject_cast<AlertPrompt *>(alert);
+    if (index == 1 && prompt && alert->tag() == NewFolderTag)
+        moveToNewFolder(prompt->enteredText());
 }
