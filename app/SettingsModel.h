@@ -25,6 +25,7 @@ public:
 
     // Not owned; it outlives the model.
     explicit SettingsModel(AppDelegate *app);
+    AppDelegate *app() const { return app_; }
 
     static int rowCount(int section);
     // The row at that place; RowCount for none.

@@ -6,6 +6,7 @@
 
 #include "metadata/CharacterEncoding.h"
 #include "platform/Localization.h"
+#include "platform/ui/Device.h"
 #include "playback/Lrc.h"
 
 namespace {
@@ -112,6 +113,11 @@ void LRCView::setCurrentTime(float seconds)
     viewLines_ << outgoing;
     outgoing_ = outgoing;
     setAccessibleDescription(currentText());
+    // Less motion asked for: the line changes at once.
+    if (!Device::animationsEnabled()) {
+        finishAnimation();
+        return;
+    }
 
     animation_ = new QVariantAnimation(this);
     animation_->setDuration(kAnimationMs);
