@@ -12,10 +12,10 @@
 
 #include "platform/ui/RemoteControlCenter.h"
 #include "platform/ui/ViewController.h"
+#include "playback/LRCView.h"
 #include "playback/NowPlaying.h"
 #include "theme/Theme.h"
 
-class LRCView;
 class PlayingSource;
 class QAbstractButton;
 class QToolButton;
