@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "platform/RemoteControl.h"
+#include "platform/SystemVolume.h"
 #include "playback/PlayList.h"
 #include "playback/UniPlayer.h"
 
@@ -32,6 +33,22 @@ void MprisPublisher::update()
     publishTrack();
     publishStatus();
     publishCapabilities();
+}
+
+void MprisPublisher::setSystemVolume(SystemVolume *volume)
+{
+    if (volume_)
+        disconnect(volume_, nullptr, this, nullptr);
+    disconnect(remote_, &RemoteControl::volumeRequested, this, nullptr);
+    volume_ = volume && volume->isAvailable() ? volume : nullptr;
+    if (!volume_)
+        return;
+    remote_->setVolume(volume_->volume());
+    connect(volume_, &SystemVolume::volumeChanged, remote_, &RemoteControl::setVolume);
+    connect(remote_, &RemoteControl::volumeRequested, this, [this](double v) {
+        if (volume_ && volume_->setVolume(v))
+            remote_->setVolume(volume_->volume());
+    });
 }
 
 void MprisPublisher::publishStatus()

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include "playback/NowPlaying.h"
 
 class PlayList;
 class RemoteControl;
+class SystemVolume;
 class UniPlayer;
 
 class MprisPublisher : public QObject {
@@ -25,6 +27,8 @@ public:
 
     // Publishes the status, the track and the capabilities again.
     void update();
+    // The system volume clients see and set (not owned; null for none).
+    void setSystemVolume(SystemVolume *volume);
 
 private:
     void publishStatus();
@@ -36,4 +40,5 @@ private:
     NowPlaying nowPlaying_;
     QString coverKey_;   // the file whose cover was written last
     QString coverPath_;
+    QPointer<SystemVolume> volume_;
 };

@@ -136,7 +136,6 @@ void PlayingViewController::viewDidLoad()
 
     container_ = new QWidget(root_);
     imageView_ = new ImageView(false, container_);
-    imageView_->setAccessibleName(SVLocalized("Cover Art"));
     coverButton_ = new CoverButton(root_);
     coverButton_->setAccessibleName(SVLocalized("Cover Art"));
     coverButton_->setAccessibleDescription(SVLocalized("Shows or hides the seek bar"));

@@ -307,3 +307,38 @@ TEST_F(PlayingScreenTest, BackStepFromThePreferenceAndNoVolumeWithoutAMixer)
     EXPECT_FALSE(screen->volview()->isAvailable());
     EXPECT_FALSE(screen->volview()->isVisible());
 }
+
+// On a tablet the screen turns with the window and shows the theme's picture for each
+// orientation; a song without a cover then shows the picture, not the cover of the song
+// before.
+TEST_F(PlayingScreenTest, TabletTurnsWithTheWindow)
+{
+    setenv("SONAVEL_IDIOM", "tablet", 1);
+    Preferences::setObject("CurrentTheme", "Dusk.thm");
+    window.resize(1024, 768);
+    hold(0, 1);
+    screen = new PlayingViewController(list.get(), nullptr, player.get(), &keeper);
+    nav->pushViewController(screen);
+    ASSERT_TRUE(screen->currentTheme());
+    EXPECT_EQ(screen->currentTheme()->themeName(), "Dusk.thm");
+    runLoopUntil([] { return false; }, 100);
+    EXPECT_EQ(screen->seekbar()->y(), 74);
+    EXPECT_EQ(screen->coverImage().pixelColor(5, 5), QColor(Qt::red));
+    screenshot(&window, "now-playing-tablet-landscape");
+
+    list->selectRow(1);
+    EXPECT_TRUE(runLoopUntil([&] { return screen->title() == "Beta"; }));
+    EXPECT_TRUE(screen->coverImage().isNull()) << "the cover of the song before";
+    QImage landscape = screen->contentWidget()->grab().toImage();
+
+    window.resize(768, 1024);
+    EXPECT_TRUE(runLoopUntil([&] { return Device::orientation() == Device::Orientation::Portrait; }));
+    runLoopUntil([] { return false; }, 100);
+    EXPECT_EQ(screen->controlPanel()->geometry().bottom() + 1, screen->contentWidget()->height());
+    EXPECT_EQ(screen->controlPanel()->width(), screen->contentWidget()->width());
+    QImage portrait = screen->contentWidget()->grab().toImage();
+    // The Dusk pictures differ between orientations: the backgrounds are not one scaled image.
+    EXPECT_NE(portrait.scaled(100, 100).pixel(50, 10), landscape.scaled(100, 100).pixel(50, 10));
+    screenshot(&window, "now-playing-tablet-portrait");
+    unsetenv("SONAVEL_IDIOM");
+}
