@@ -16,10 +16,12 @@ SettingsViewController::SettingsViewController(AppDelegate *app, QWidget *parent
     : TableViewController(TableView::Style::Grouped, parent), model_(app ? app : AppDelegate::shared())
 {
     // The server may also be started or stopped elsewhere.
-    connect(model_.app(), &AppDelegate::ftpServerChanged, this, [this] {
-        if (isViewLoaded())
-            tableView()->reloadData();
-    });
+    if (model_.app()) {
+        connect(model_.app(), &AppDelegate::ftpServerChanged, this, [this] {
+            if (isViewLoaded())
+                tableView()->reloadData();
+        });
+    }
 }
 
 SettingsViewController::~SettingsViewController() = default;

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <cmath>
+
 #include "platform/RemoteControl.h"
 #include "platform/SystemVolume.h"
 #include "playback/PlayList.h"
@@ -16,7 +18,13 @@ MprisPublisher::MprisPublisher(RemoteControl *remote, PlayList *playList, UniPla
         publishStatus();
         publishCapabilities();
     });
-    connect(playList_, &PlayList::currentItemChanged, this, &MprisPublisher::update);
+    connect(playList_, &PlayList::currentItemChanged, this, [this] {
+        update();
+        lastSeen_.invalidate();  // a new track: clients read its position afresh
+    });
+    // One handler: the screens need most of the player's small table.
+    if (UniPlayer *player = nowPlaying_.player())
+        player->addEventHandler(this, UniPlayer::action<&MprisPublisher::onPositionTick>(), UniPlayer::EventPosition);
     connect(playList_, &QAbstractItemModel::modelReset, this, &MprisPublisher::publishCapabilities);
     connect(remote_, &RemoteControl::seekRequested, this, [this](double seconds) { nowPlaying_.seekIntoItem(seconds); });
     remote_->setPositionProvider([this] { return double(nowPlaying_.elapsed()); });
@@ -25,6 +33,8 @@ MprisPublisher::MprisPublisher(RemoteControl *remote, PlayList *playList, UniPla
 
 MprisPublisher::~MprisPublisher()
 {
+    if (UniPlayer *player = nowPlaying_.player())
+        player->removeEventHandler(this);
     remote_->setPositionProvider(nullptr);
 }
 
@@ -51,9 +61,38 @@ void MprisPublisher::setSystemVolume(SystemVolume *volume)
     });
 }
 
+namespace {
+
+// Progress reports come once a second of reading, and reading runs ahead of what is heard by
+// up to about a second: a jump beyond this is a seek.
+const double kSeekTolerance = 2.5;
+
+}  // namespace
+
+void MprisPublisher::onPositionTick()
+{
+    UniPlayer *player = nowPlaying_.player();
+    followPosition(player && player->playing());
+}
+
+void MprisPublisher::followPosition(bool playing)
+{
+    const double position = nowPlaying_.elapsed();
+    if (lastSeen_.isValid()) {
+        double expected = lastPosition_ + (lastPlaying_ ? double(lastSeen_.elapsed()) / 1000 : 0.0);
+        if (std::fabs(position - expected) > kSeekTolerance)
+            remote_->notifySeeked();
+    }
+    lastPosition_ = position;
+    lastPlaying_ = playing;
+    lastSeen_.start();
+}
+
 void MprisPublisher::publishStatus()
 {
     UniPlayer *player = nowPlaying_.player();
+    // A seek made while paused shows when playback goes on or stops.
+    followPosition(player && player->playing());
     if (player && player->playing())
         remote_->setPlaybackStatus(RemoteControl::Status::Playing);
     else if (nowPlaying_.currentItem())

@@ -5,6 +5,7 @@
 // to the screen that receives remote-control events, not through here. Main thread only.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -30,8 +31,13 @@ public:
     // The system volume clients see and set (not owned; null for none).
     void setSystemVolume(SystemVolume *volume);
 
+    // Main run loop, on the player's progress reports: tells clients of a jump of the position
+    // (the program's own seeks: the backward step, the slider, previous restarting a track).
+    void onPositionTick();
+
 private:
     void publishStatus();
+    void followPosition(bool playing);
     void publishTrack();
     void publishCapabilities();
 
@@ -41,4 +47,8 @@ private:
     QString coverKey_;   // the file whose cover was written last
     QString coverPath_;
     QPointer<SystemVolume> volume_;
+    // Where the position was last seen, and when, to tell a seek from playing on.
+    double lastPosition_ = 0;
+    QElapsedTimer lastSeen_;
+    bool lastPlaying_ = false;
 };

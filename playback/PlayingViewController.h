@@ -97,5 +97,4 @@ private:
     QAbstractButton *coverButton_ = nullptr;
     QPointer<LRCView> lrcView_;
     bool seekbarShown_ = false;
-    bool handlersRegistered_ = false;
 };

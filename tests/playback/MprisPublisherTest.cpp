@@ -94,6 +94,15 @@ qint64 sizeOf(const std::string &path) { return QFileInfo(q(path)).size(); }
 
 }  // namespace
 
+// The positions announced with Seeked.
+class SeekLog : public QObject {
+    Q_OBJECT
+public:
+    QList<qlonglong> seeks;
+public slots:
+    void record(const QDBusMessage &message) { seeks << message.arguments().value(0).toLongLong(); }
+};
+
 // The program's remote control as media keys and desktop panels see it: what plays and its
 // state are published, and their commands, routed to the play list as the main screen routes
 // them, play, pause and move on.
@@ -176,6 +185,22 @@ TEST(MprisPublisher, ClientsFollowAndDriveThePlayer)
         EXPECT_EQ(player->currentItem(), list.itemAtRow(1));
         EXPECT_EQ(client.status(), "Playing");
 
+        // A seek made in the program is announced, playing or paused; playing on is not.
+        SeekLog log;
+        ASSERT_TRUE(client.bus.connect(kService, kPath, kPlayer, "Seeked", &log, SLOT(record(QDBusMessage))));
+        runLoopUntil([] { return false; }, 1500);
+        EXPECT_TRUE(log.seeks.isEmpty());
+        player->seekToTime(7);
+        ASSERT_TRUE(runLoopUntil([&] { return !log.seeks.isEmpty(); }));
+        EXPECT_GE(log.seeks.last(), 7000000);
+        client.call(kPlayer, "Pause");
+        ASSERT_TRUE(runLoopUntil([&] { return client.status() == "Paused"; }));
+        log.seeks.clear();
+        player->seekToTime(1);
+        client.call(kPlayer, "Play");
+        ASSERT_TRUE(runLoopUntil([&] { return !log.seeks.isEmpty(); }));
+        EXPECT_LT(log.seeks.last(), 3000000);
+
         // A client's seek to the very end of a cue track stays inside it: its last whole
         // second, not the next track's start.
         PlayableItemPtr two = list.itemAtRow(4);
@@ -200,3 +225,5 @@ TEST(MprisPublisher, ClientsFollowAndDriveThePlayer)
     AudioQueueWaitForDisposed();
     setenv("SONAVEL_AUDIO_OUTPUT", "null-fast", 1);
 }
+
+#include "MprisPublisherTest.moc"
