@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QTcpServer>
 #include <QTest>
+#include <QToolButton>
 
 #include "app/OptionListViewController.h"
 #include "app/SettingsViewController.h"
@@ -232,6 +233,20 @@ TEST_F(SettingsScreenTest, OptionLists)
     nav->popViewController();
     EXPECT_EQ(rows(settings)[2], "Character Encoding | Korean");
     Preferences::setObject("PreferedEnc", QVariant());
+}
+
+// On a tablet the settings come in a popover at their button, without a button to leave.
+TEST_F(SettingsScreenTest, TabletPopover)
+{
+    settings->dismiss(false);
+    setenv("SONAVEL_IDIOM", "tablet", 1);
+    QToolButton anchor(root);
+    auto *popover = SettingsViewController::present(root, &anchor, app.get());
+    EXPECT_EQ(root->presentedViewController(), popover->navigationController());
+    EXPECT_EQ(popover->navigationController()->preferredContentSize(), QSize(360, 640));
+    EXPECT_FALSE(popover->rightBarButton());
+    EXPECT_TRUE(root->isAppearing()) << "a popover leaves the screen under it in view";
+    unsetenv("SONAVEL_IDIOM");
 }
 
 #include "SettingsScreenTest.moc"
