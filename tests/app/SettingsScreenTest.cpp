@@ -149,15 +149,18 @@ TEST_F(SettingsScreenTest, EveryRowShowsAndActs)
     EXPECT_EQ(rows(settings)[8], "Auto Start | Yes");
     EXPECT_FALSE(app->ftpd());
 
-    // The switch, not the row, acts on the backup attribute.
+    // The switch, not the row, acts on the documents folder's do-not-back-up attribute
+    // (where the file system keeps user attributes).
     tap(settings, 0, 4);
     EXPECT_EQ(rows(settings)[5], "iTunes/iCloud Backup [x]");
     settings->switchToggled({0, 4}, false);
-    if (FileSystemObject::sharedObject()->hasSkipBackupAttribute(q(docs.path()))) {
+    FileSystemObject *fs = FileSystemObject::sharedObject();
+    if (fs->hasSkipBackupAttribute(q(docs.path()))) {
         EXPECT_EQ(rows(settings)[5], "iTunes/iCloud Backup");
+        settings->switchToggled({0, 4}, true);
+        EXPECT_FALSE(fs->hasSkipBackupAttribute(q(docs.path())));
+        EXPECT_EQ(rows(settings)[5], "iTunes/iCloud Backup [x]");
     }
-    settings->switchToggled({0, 4}, true);
-    EXPECT_EQ(rows(settings)[5], "iTunes/iCloud Backup [x]");
 
     // Feedback goes to the user's mail program.
     UrlCatcher catcher;
