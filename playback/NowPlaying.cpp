@@ -1,6 +1,8 @@
 #include "playback/NowPlaying.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "files/FileSystemObject.h"
 #include "platform/Preferences.h"
