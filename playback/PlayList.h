@@ -30,9 +30,22 @@ protected:
     ~PlayListLibrary() = default;
 };
 
+// What the now-playing screen steps through: the play list.
+class PlayingSource {
+public:
+    // Main thread. The item to play after the current one, or null.
+    virtual PlayableItemPtr nextItem() = 0;
+    // Main thread. Restarts the current item, or goes back to the one played before it.
+    virtual void previous() = 0;
+
+protected:
+    ~PlayingSource() = default;
+};
+
 // Also what the main menu's screens and the file chooser act on.
 class PlayList : public QAbstractListModel,
                  public UniPlayerDelegate,
+                 public PlayingSource,
                  public OrganizeDelegate,
                  public SVFileChooserDelegate {
     Q_OBJECT
@@ -82,7 +95,7 @@ public:
     // What plays: UniPlayerDelegate, and the now-playing screen's source.
     PlayableItemPtr nextItem() override;
     int randomIndex() const;
-    void previous();
+    void previous() override;
     void togglePlayPause();
     // The next item, played when there is one (the remote control's next-track).
     void playNext();
