@@ -57,6 +57,8 @@ Launcher::Launcher(UniPlayer *player, QObject *parent) : QObject(parent)
             [](RemoteControl::Event event) { RemoteControlCenter::deliver(commandFor(event)); });
     connect(remote_.get(), &RemoteControl::raiseRequested, this, &Launcher::raise);
     connect(remote_.get(), &RemoteControl::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // What plays is not published to the clients yet: until it is, they see a stopped player,
+    // so PlayPause and Play toggle and Pause is ignored.
 }
 
 Launcher::~Launcher()

@@ -77,8 +77,6 @@ std::string fileOf(const std::string &root, int n)
     return folderOf(root, n) + "/" + std::to_string(n % kFilesPerFolder + 1) + " Song.flac";
 }
 
-bool write(const std::string &root) { return write(root, kFiles); }
-
 bool write(const std::string &root, int files)
 {
     std::string cover(20000, '\0');

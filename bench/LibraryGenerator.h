@@ -12,10 +12,9 @@ constexpr int kFilesPerFolder = 20;
 constexpr int kFiles = kFolders * kFilesPerFolder;
 constexpr int kCueTracks = 12;
 
-// Writes the whole library under `root` (made as needed); false, with nothing said, on failure.
-bool write(const std::string &root);
-// Writes only the first `files` files (and their folders' covers and cue sheets).
-bool write(const std::string &root, int files);
+// Writes the first `files` files of the library (with their folders' covers and cue sheets)
+// under `root`, made as needed; false, with nothing said, on failure.
+bool write(const std::string &root, int files = kFiles);
 
 // The path of file `n` (0 .. kFiles-1) under `root`.
 std::string fileOf(const std::string &root, int n);
