@@ -211,9 +211,13 @@ void RootViewController::orientationDidChange(Device::Orientation)
 void RootViewController::onThemeChange()
 {
     const QString name = Preferences::stringForKey(QStringLiteral("CurrentTheme"));
-    if (!theme_ || theme_->themeName() != name)
+    const bool changed = !theme_ || theme_->themeName() != name;
+    if (changed)
         theme_ = Theme::create(name);
     applyTheme();
+    // The rows take their colours and marker from the theme.
+    if (changed)
+        tableView()->reloadData();
 }
 
 QColor RootViewController::titleColor() const
@@ -254,7 +258,6 @@ void RootViewController::applyTheme()
 
     playingIcon_ = imageNamedWithColor(QStringLiteral("note.png"), titleColor());
     updatePanelImages();
-    table->reloadData();
 }
 
 void RootViewController::updatePanelImages()
