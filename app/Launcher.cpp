@@ -3,15 +3,20 @@
 #include <QApplication>
 
 #include "app/AppDelegate.h"
+#include "app/SettingsViewController.h"
 #include "files/AlertMessage.h"
+#include "files/OrganizeViewController.h"
 #include "platform/Localization.h"
 #include "platform/RemoteControl.h"
 #include "platform/SingleInstance.h"
+#include "platform/SystemVolume.h"
 #include "platform/ui/Images.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/RemoteControlCenter.h"
 #include "platform/ui/Window.h"
+#include "playback/MprisPublisher.h"
 #include "playback/RootViewController.h"
+#include "playback/VolumeView.h"
 #include "theme/ThemeChooser.h"
 
 namespace {
@@ -57,14 +62,24 @@ Launcher::Launcher(UniPlayer *player, QObject *parent) : QObject(parent)
             [](RemoteControl::Event event) { RemoteControlCenter::deliver(commandFor(event)); });
     connect(remote_.get(), &RemoteControl::raiseRequested, this, &Launcher::raise);
     connect(remote_.get(), &RemoteControl::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    // What plays is not published to the clients yet: until it is, they see a stopped player,
-    // so PlayPause and Play toggle and Pause is ignored.
+    // The system mixer's volume, shown on the now-playing screen and to the clients.
+    volume_ = std::make_unique<SystemVolume>();
+    VolumeView::setDefaultSystemVolume(volume_.get());
+    publisher_ = std::make_unique<MprisPublisher>(remote_.get(), delegate->playListController(), player);
+    publisher_->setSystemVolume(volume_.get());
+
+    // The main menu's Settings row.
+    OrganizeViewController::setSettingsFactory([delegate] { return new SettingsViewController(delegate); });
 }
 
 Launcher::~Launcher()
 {
     ThemeChooser::setThemeChangeHandler(nullptr);
+    OrganizeViewController::setSettingsFactory(nullptr);
     window_.reset();
+    publisher_.reset();
+    VolumeView::setDefaultSystemVolume(nullptr);
+    volume_.reset();
     remote_.reset();
     delegate_.reset();
 }

@@ -11,9 +11,11 @@
 #include <memory>
 
 class AppDelegate;
+class MprisPublisher;
 class RemoteControl;
 class RootViewController;
 class SingleInstance;
+class SystemVolume;
 class UniPlayer;
 class Window;
 
@@ -41,6 +43,8 @@ private:
 
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<RemoteControl> remote_;
+    std::unique_ptr<SystemVolume> volume_;
+    std::unique_ptr<MprisPublisher> publisher_;
     // Goes first: its screens use the play list of the application object.
     std::unique_ptr<Window> window_;
     RootViewController *root_ = nullptr;

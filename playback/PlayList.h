@@ -125,6 +125,7 @@ public:
     bool canEditRow(int row) const;
     bool canMoveRow(int row) const;
     int playingRow() const;  // the first row of the player's current item, or -1
+    UniPlayer *player() const { return player_; }
     // Phone (indentation 0 and 2) or tablet (1 and 3); from SONAVEL_IDIOM at first.
     void setTablet(bool tablet);
 

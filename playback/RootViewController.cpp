@@ -5,29 +5,36 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "files/FileSystemObject.h"
+#include "files/OrganizeViewController.h"
+#include "files/SVFileChooser.h"
 #include "platform/Localization.h"
 #include "platform/Preferences.h"
 #include "platform/ui/Images.h"
 #include "platform/ui/NavigationController.h"
-#include "playback/PlaceholderScreens.h"
 #include "playback/PlayList.h"
+#include "playback/PlayingViewController.h"
 #include "theme/ImageTint.h"
 
 // --- The screens this one leads to ---
 
 namespace RootScreens {
 
-// The main menu; until it exists, a stand-in titled "Main" that leads to the theme chooser.
-Maker organizeScreen = [](RootViewController *) -> ViewController * { return new OrganizePlaceholder; };
+// The main menu, acting on the play list.
+Maker organizeScreen = [](RootViewController *root) -> ViewController * {
+    return new OrganizeViewController(root->playList());
+};
 
 // The now-playing screen, with the play list as its play source and the theme in use.
 Maker nowPlayingScreen = [](RootViewController *root) -> ViewController * {
-    return new NowPlayingPlaceholder(root->playList());
+    return new PlayingViewController(root->playList(), nullptr, root->playList()->player());
 };
 
 // The file chooser for the Add button, rooted at the documents folder with the play list as
-// its delegate; none yet, so the button is disabled.
-Maker fileChooser = nullptr;
+// its delegate.
+Maker fileChooser = [](RootViewController *root) -> ViewController * {
+    return new SVFileChooser(FileSystemObject::sharedObject()->documentsDirectory(), root->playList());
+};
 
 }  // namespace RootScreens
 

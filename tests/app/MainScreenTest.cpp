@@ -18,6 +18,7 @@
 #include "TestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/Launcher.h"
+#include "app/SettingsViewController.h"
 #include "metadata/PlayableItemFixtures.h"
 #include "platform/AudioQueue.h"
 #include "platform/Preferences.h"
@@ -250,8 +251,8 @@ TEST_F(MainScreen, EditingThroughTheScreen)
     EXPECT_EQ(rows(table()), (QStringList{"A | 00:00, a.flac", "C | 00:00, c.flac"}));
 }
 
-// A theme chosen through the organise screen recolours the main screen: the list, its rows
-// and the painted button panel.
+// A theme chosen through the main menu and the settings recolours the main screen: the list,
+// its rows and the painted button panel.
 TEST_F(MainScreen, ThemeChangeRecolours)
 {
     Preferences::setObject("CurrentTheme", "Plain.thm");
@@ -268,14 +269,16 @@ TEST_F(MainScreen, ThemeChangeRecolours)
     EXPECT_EQ(colours(), (QStringList{plain->listBackgroundColor().name(QColor::HexArgb), plain->titleColor().name(),
                                       plain->listBackgroundColor().name()}));
 
-    // Main, then Themes (Settings is not there yet), then Midnight.
+    // Main, then Settings, then Playlist Theme, then Midnight.
     QTest::mouseClick(root()->organizeButton(), Qt::LeftButton);
     auto *organizer = qobject_cast<NavigationController *>(root()->presentedViewController());
     ASSERT_TRUE(organizer);
     auto *menu = static_cast<TableViewController *>(organizer->topViewController());
     EXPECT_EQ(menu->title(), "Main");
-    EXPECT_EQ(rows(menu->tableView()), (QStringList{"Themes | ", "Settings |  (unavailable)"}));
-    clickRow(menu->tableView(), 0);
+    clickRow(menu->tableView(), rows(menu->tableView()).indexOf("Settings | "));
+    auto *settings = qobject_cast<SettingsViewController *>(organizer->topViewController());
+    ASSERT_TRUE(settings);
+    clickRow(settings->tableView(), 0);
     auto *chooser = qobject_cast<ThemeChooser *>(organizer->topViewController());
     ASSERT_TRUE(chooser);
     clickRow(chooser->tableView(), int(chooser->themes().indexOf("Midnight.thm")));
