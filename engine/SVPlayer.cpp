@@ -388,6 +388,17 @@ bool player_refill(SVPlayer *player, AudioQueue *queue, AudioQueueBuffer *buffer
     return true;
 }
 
+// Refills one of the player's buffers and keeps track of those left without data.
+bool player_refill_at(SVPlayer *player, AudioQueue *queue, int index, bool priming)
+{
+    player->in_refill = true;
+    const bool filled = player_refill(player, queue, player->buffers[index], priming);
+    player->in_refill = false;
+    if (player->queue == queue)
+        player->buffer_idle[index] = !filled;
+    return filled;
+}
+
 // Queue callback (main run loop): `buffer` came back empty.
 void player_fill_buffer(void *user_data, AudioQueue *queue, AudioQueueBuffer *buffer)
 {
@@ -396,7 +407,26 @@ void player_fill_buffer(void *user_data, AudioQueue *queue, AudioQueueBuffer *bu
     // fresh queue that SVPlay builds.
     if (player->status == SVStatusStopped || player->status == SVStatusError || queue != player->queue)
         return;
-    player_refill(player, queue, buffer, false);
+    for (int i = 0; i < player->buffer_count; ++i) {
+        if (player->buffers[i] == buffer) {
+            player_refill_at(player, queue, i, false);
+            return;
+        }
+    }
+}
+
+// Reading can go on after the end was found (a repeat, a file added): the buffers that came
+// back with nothing to read take it now, before what the queue holds runs out.
+void player_refill_idle(SVPlayer *player)
+{
+    AudioQueue *queue = player->queue;
+    if (!queue || player->in_refill || player->all_heard ||
+        (player->status != SVStatusPlaying && player->status != SVStatusEnded && player->status != SVStatusPaused))
+        return;
+    for (int i = 0; i < player->buffer_count && player->queue == queue; ++i) {
+        if (player->buffer_idle[i] && !player_refill_at(player, queue, i, false))
+            return;
+    }
 }
 
 // Listener (main run loop) of the queue's is-running property: the queue stopped after
@@ -489,7 +519,7 @@ int player_prime(SVPlayer *player, AudioQueue *queue, bool *dry)
     int primed = 0;
     *dry = false;
     for (int i = 0; i < player->buffer_count; ++i) {
-        if (player_refill(player, queue, player->buffers[i], true))
+        if (player_refill_at(player, queue, i, true))
             ++primed;
         else
             *dry = true;
@@ -623,6 +653,7 @@ int SVAddFile(SVPlayer *player, SVFile *file)
     while (last->next)
         last = last->next;
     last->next = file;
+    player_refill_idle(player);
     return 0;
 }
 
@@ -729,6 +760,7 @@ void SVContinueAt(SVPlayer *player, double seconds)
     }
     player->read_end_reached = false;
     player_mark(player);
+    player_refill_idle(player);
 }
 
 void SVSetVolume(SVPlayer *player, float volume)
@@ -751,6 +783,12 @@ float SVGetVolume(SVPlayer *player)
 int32_t SVGetStatus(SVPlayer *player)
 {
     return player ? player->status : SVStatusStopped;
+}
+
+bool SVIsAudible(SVPlayer *player)
+{
+    return player && player->queue &&
+           (player->status == SVStatusPlaying || (player->status == SVStatusEnded && !player->all_heard));
 }
 
 SVFile *SVCurrentFile(SVPlayer *player)

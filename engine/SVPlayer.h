@@ -72,7 +72,9 @@ struct SVPlayer {
     bool all_heard;         // the queue stopped after the end: everything read has been heard
     float volume;           // applied to every queue, so a fade carries across them
     AudioQueueBuffer *buffers[kSVBufferCount];
+    bool buffer_idle[kSVBufferCount];  // came back and found nothing to read: with the player
     int buffer_count;
+    bool in_refill;
 
     // What is heard: where each stretch begins in the queue's stream, from the one being heard
     // on. The stream counts decoded frames for a platform-reader file.
@@ -99,7 +101,8 @@ void SVSetCallback(SVPlayer *player, SVEventCallback callback, void *user_data);
 void SVSetReadEndCallback(SVPlayer *player, SVReadEndCallback callback);
 // Takes ownership of `file`, closes the old chain and starts a fresh queue.
 void SVPlayFile(SVPlayer *player, SVFile *file);
-// Takes ownership of `file` and appends it to the chain; returns 0.
+// Takes ownership of `file` and appends it to the chain; returns 0. A joinable file added
+// while the end plays out still joins.
 int SVAddFile(SVPlayer *player, SVFile *file);
 void SVPlay(SVPlayer *player);
 // Pauses what is heard: while playing, and also while the queue plays out the end.
@@ -110,13 +113,16 @@ void SVResume(SVPlayer *player);
 // position moves and the status becomes SVStatusStopped; SVPlay starts a fresh queue there.
 void SVSeek(SVPlayer *player, double seconds);
 // Reading of the current file goes on from `seconds` after what has been read so far, in the
-// same queue and without dropping anything: a repeat or a jump heard without a gap.
+// same queue and without dropping anything: a repeat or a jump heard without a gap. Also after
+// reading found the end, while the end still plays out.
 void SVContinueAt(SVPlayer *player, double seconds);
 // Kept for every queue to come, so a level set before a new queue starts is its level.
 void SVSetVolume(SVPlayer *player, float volume);
 // The queue's volume, or 0.0 without a queue.
 float SVGetVolume(SVPlayer *player);
 int32_t SVGetStatus(SVPlayer *player);
+// Something is heard: playing, or the end playing out after reading has ended.
+bool SVIsAudible(SVPlayer *player);
 SVFile *SVCurrentFile(SVPlayer *player);
 // The read position of the current file, ahead of what is heard by what the queue holds.
 double SVGetCurrentPosition(SVPlayer *player);

@@ -90,7 +90,7 @@ void UniPlayer::setCurrentItem(const PlayableItemPtr &item)
 
 bool UniPlayer::playing() const
 {
-    return SVGetStatus(player_) == SVStatusPlaying;
+    return SVIsAudible(player_);
 }
 
 // The item is heard from now on and read from its start: what was read ahead is no longer.
@@ -146,16 +146,33 @@ void UniPlayer::play(const PlayableItemPtr &item)
 void UniPlayer::setLocked(bool locked)
 {
     locked_ = locked;
-    if (!locked)
+    if (!locked || !readItem_)
         return;
     // The lock is for the item heard: reading that ran on past it goes back to it.
     if (!upcoming_.empty() && currentItem_) {
         seekToTime(currentTime());
         return;
     }
-    // The end came unlocked and the next item waits for it to be heard: the item repeats instead.
-    if (pendingItem_ && readItem_)
+    if (!nextChosen_ && !itemEnded_)
+        return;  // the repeat comes at the read end
+    // Reading stopped at the item's end and what follows was chosen unlocked: while that end
+    // still plays, the item runs on into its repeat; once heard out, it starts again.
+    if (SVIsAudible(player_)) {
+        cancelPending();
+        forgetEnd();
+        repeatReadItem();
+    } else if (pendingItem_) {
         pendingItem_ = readItem_;
+    }
+}
+
+// Inside or after the read item's end: reading goes back to its start, announced when heard.
+void UniPlayer::repeatReadItem()
+{
+    const double start = readItem_->ownFile() ? 0.0 : double(readItem_->startTime());
+    SVContinueAt(player_, start);
+    upcoming_.push_back({readItem_, {SVGetReadPoint(player_).stretch, start}});
+    watchHeard();
 }
 
 // A cue track is read as if its file ended with it, so that what follows it is chosen exactly
@@ -205,6 +222,8 @@ void UniPlayer::play()
         startFile(item, at);
         return;
     }
+    if (status == SVStatusEnded && SVIsAudible(player_))
+        return;  // the end still plays
     if (status == SVStatusEnded && currentItem_ && !currentItem_->ownFile()) {
         // Played out: the track again, not its album from the start.
         play(currentItem_);
@@ -241,11 +260,12 @@ void UniPlayer::queueItem(const PlayableItemPtr &item)
 {
     if (!item)
         return;
+    // Set first: a file that joins may be taken at once, while the end plays out.
+    queuedItem_ = item;
     if (item->ownFile()) {
         if (SVFile *file = openFile(*item))
             SVAddFile(player_, file);
     }
-    queuedItem_ = item;
 }
 
 void UniPlayer::seekToTime(float seconds)
@@ -391,10 +411,7 @@ void UniPlayer::onReadEnd()
     if (!item)
         return;
     if (locked_) {
-        const double start = item->ownFile() ? 0.0 : double(item->startTime());
-        SVContinueAt(player_, start);
-        upcoming_.push_back({item, {SVGetReadPoint(player_).stretch, start}});
-        watchHeard();
+        repeatReadItem();
         return;
     }
     // A whole file goes on into a joinable queued file, or ends.
@@ -470,7 +487,7 @@ void UniPlayer::onItemEnd()
         next = askNext();
         if (!next) {
             // An ended stream stops by itself once played out; a playing one is paused there.
-            if (playing())
+            if (SVGetStatus(player_) == SVStatusPlaying)
                 pauseWhenHeard(0);
             return;
         }

@@ -90,6 +90,7 @@ public:
     void setDelegate(UniPlayerDelegate *delegate) { delegate_ = delegate; }
     bool locked() const { return locked_; }
     void setLocked(bool locked);
+    // Something is heard: playing, or the end of the last item playing out.
     bool playing() const;
 
 private:
@@ -114,6 +115,7 @@ private:
     PlayableItemPtr askNext();
     PlayableItemPtr takeNext();
     void onReadEnd();
+    void repeatReadItem();
     void onEnded();
     void forgetEnd();
     void cancelPending();

@@ -464,7 +464,9 @@ TEST(SVPlayer, ReadEndStopsReadingAndLiftingItPlaysTheRest)
 TEST(SVPlayer, PlayFileTakesItsFileOutOfTheChain)
 {
     TempDir dir;
-    for (const char *name : {"a.wav", "b.wav", "c.wav"})
+    // The first file long enough that the others still wait in the chain.
+    writeFile(dir.file("a.wav"), wavBytes(16, 2, 44100, noise(4 * 44100 * 2, 15)));
+    for (const char *name : {"b.wav", "c.wav"})
         writeFile(dir.file(name), wavBytes(16, 2, 44100, noise(4 * 3000, 15)));
     Session s;
     SVPlayFile(s.player, SVFileOpen(dir.file("a.wav").c_str()));

@@ -293,7 +293,8 @@ TEST(UniPlayer, SeekIsHeardAtOnce)
         }
         s.player->play(item);
         ASSERT_TRUE(runLoopUntil([&] { return s.player->currentTime() >= row.at; }, 10000));
-        EXPECT_EQ(s.player->playing(), !row.endRead);
+        EXPECT_EQ(s.recorder.changes().back(), row.endRead ? UniPlayer::EventEnded : UniPlayer::EventFileChanged);
+        EXPECT_TRUE(s.player->playing());
         const int64_t heard = std::llround(double(s.player->currentTime()) * rate);
         s.player->seekToTime(row.target);
         EXPECT_NEAR(s.player->currentTime(), row.target, 0.01) << "the heard position follows at once";
@@ -430,8 +431,10 @@ TEST(UniPlayer, PauseHoldsWhatIsHeardEvenAtTheEnd)
     s.delegate.items = {s.item("b.wav")};
     s.player->play(a);
     ASSERT_TRUE(runLoopUntil([&] { return s.player->currentTime() >= 3.2f; }, 10000));
-    EXPECT_FALSE(s.player->playing()) << "reading has ended";
+    EXPECT_EQ(s.recorder.changes().back(), UniPlayer::EventEnded) << "reading has ended";
+    EXPECT_TRUE(s.player->playing());
     s.player->pause();
+    EXPECT_FALSE(s.player->playing());
     runLoopUntil([] { return false; }, 150);
     const float pausedAt = s.player->currentTime();
     const size_t written = readFile(s.dir.file("out.wav")).size();
