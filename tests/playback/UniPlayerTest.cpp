@@ -2,6 +2,9 @@
 
 #include <QFileInfo>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +69,7 @@ struct Recorder {
         player->addEventHandler(this, &Recorder::on<2>, 2);
         player->addEventHandler(this, &Recorder::on<3>, 3);
         player->addEventHandler(this, &Recorder::on<4>, 4);
+        player->addEventHandler(this, &Recorder::on<5>, 5);
     }
 
     // The reports other than progress ticks.
@@ -510,6 +514,49 @@ TEST(UniPlayer, LockRepeatsTheItemSeamlessly)
         for (size_t i = 0; i + 1 < s.recorder.items.size(); i++)
             EXPECT_EQ(s.recorder.items[i], item) << "announced at " << i;
     }
+}
+
+// The output breaks while playing (the WAV file can grow no further): it is said in one line
+// and one error event, the file holds whole frames, the heard position stays where the output
+// stopped, and play starts the item again from there.
+TEST(UniPlayer, OutputFailureIsReportedAndPlayGoesOnFromWhereItStopped)
+{
+    Session s;
+    const int64_t rate = 8000;
+    writeCounter(s.dir.file("a.wav"), rate, 3 * rate);
+    PlayableItemPtr a = s.item("a.wav");
+    // Room for the header, one second and half a frame: the write after that fails.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    rlimit limited = unlimited;
+    limited.rlim_cur = 44 + 4 * rate + 2;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    testing::internal::CaptureStderr();
+    s.player->play(a);
+    const bool failed = runLoopUntil([&] { return !s.recorder.events.empty() && s.recorder.events.back() == 5; }, 5000);
+    const float stoppedAt = s.player->currentTime();
+    runLoopUntil([] { return false; }, 300);
+    const float later = s.player->currentTime();
+    std::string log = testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(log, "Audio output: cannot write \"" + s.dir.file("out.wav") + "\" (File too large)\nError player event\n");
+    EXPECT_EQ(s.recorder.changes(), (std::vector<int32_t>{3, 1, 5}));
+    EXPECT_FALSE(s.player->playing());
+    EXPECT_EQ(later, stoppedAt) << "the position is kept";
+    EXPECT_GT(stoppedAt, 0.8f);
+    EXPECT_LE(stoppedAt, 1.0f);
+
+    s.player->play();
+    ASSERT_TRUE(runLoopUntil([&] { return s.recorder.pausedAtEnd; }, 10000));
+    s.finish();
+    const Runs before = counterRuns(s.out(1));
+    EXPECT_EQ(before, (Runs{{0, rate}})) << "whole frames up to the failure: " << runsText(before);
+    const Runs after = counterRuns(s.out(2));
+    ASSERT_EQ(after.size(), 1u) << runsText(after);
+    EXPECT_EQ(after[0].first, std::llround(double(stoppedAt) * rate)) << runsText(after);
+    EXPECT_EQ(after[0].first + after[0].count, 3 * rate);
 }
 
 TEST(UniPlayer, DelegateNilPausesAndKeepsTheItem)
