@@ -85,17 +85,6 @@ int64_t player_end_frame(const SVPlayer *player, const SVFile *file)
 
 // ---- What is heard ----
 
-// A new stretch begins with the next frame read into the queue.
-void player_mark(SVPlayer *player)
-{
-    const SVFile *file = player->file;
-    SVMark mark = {player->read_frames, ++player->stretch, file ? SVFileTell(player->file) : 0.0};
-    // Two discontinuities without a frame between them: the later one is what is heard.
-    while (!player->marks.empty() && player->marks.back().frame >= mark.frame)
-        player->marks.pop_back();
-    player->marks.push_back(mark);
-}
-
 int64_t player_played(const SVPlayer *player)
 {
     return player->queue && !player->queue_stale ? AudioQueuePlayedFrames(player->queue) : 0;
@@ -115,6 +104,18 @@ const SVMark *player_heard_mark(SVPlayer *player, int64_t played)
         ++heard;
     marks.erase(marks.begin(), marks.begin() + long(heard));
     return marks.empty() ? nullptr : &marks.front();
+}
+
+// A new stretch begins with the next frame read into the queue.
+void player_mark(SVPlayer *player)
+{
+    const SVFile *file = player->file;
+    SVMark mark = {player->read_frames, ++player->stretch, file ? SVFileTell(player->file) : 0.0};
+    player_heard_mark(player, player_played(player));
+    // Two discontinuities without a frame between them: the later one is what is heard.
+    while (!player->marks.empty() && player->marks.back().frame >= mark.frame)
+        player->marks.pop_back();
+    player->marks.push_back(mark);
 }
 
 // ---- Reading ----

@@ -425,9 +425,8 @@ void UniPlayer::onReadEnd()
     nextChosen_ = false;
     chosenNext_.reset();
     readItem_ = next;
-    const SVFile *file = SVCurrentFile(player_);
-    const double rate = file && file->sample_rate ? file->sample_rate : 44100.0;
     // The next track where the last one ends reads on; any other is a jump.
+    const double rate = SVCurrentFile(player_)->sample_rate;
     if (std::fabs(double(next->startTime()) - SVGetCurrentPosition(player_)) * rate >= 0.5)
         SVContinueAt(player_, next->startTime());
     boundReading();

@@ -278,10 +278,12 @@ TEST(SVPlayer, FormatChangeEndsOneQueueAndStartsAnother)
     }
 }
 
-TEST(SVPlayer, StartPauseResumeEvents)
+// Each change of state is reported once: a pause, a resume, and the end, however many buffers
+// come back after it.
+TEST(SVPlayer, StartPauseResumeAndEndAreEachReportedOnce)
 {
     TempDir dir;
-    std::string pcm = noise(8000 * 2 * 10, 1);  // ten seconds
+    std::string pcm = noise(8000 * 2 * 3 / 2, 1);  // 1.5 s, read whole while priming
     writeFile(dir.file("a.wav"), wavBytes(16, 1, 8000, pcm));
     ScopedOutput output("null");
     Session s;
@@ -305,6 +307,8 @@ TEST(SVPlayer, StartPauseResumeEvents)
     SVPause(s.player);
     SVResume(s.player);
     EXPECT_EQ(s.take(), (std::vector<int32_t>{SVEventPaused, SVEventPlaying}));
+    ASSERT_TRUE(s.waitPlayedOut());
+    EXPECT_EQ(s.take(), (std::vector<int32_t>{SVEventEnded, SVEventPaused}));
 }
 
 TEST(SVPlayer, SeekWhilePausedThenPlayStartsAFreshQueueAtTheTarget)
