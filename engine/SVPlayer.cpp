@@ -178,7 +178,6 @@ void player_plan_run(SVPlayer *player)
     player->run_file_keep = keep;
     player->run_keep = -2;  // told with the first refill
     player->next_skip = skip;
-    player->next_keep = -1;
     player->run_pending = true;
 }
 

@@ -74,7 +74,7 @@ struct SVPlayer {
     AudioQueueBuffer *buffers[kSVBufferCount];
     bool buffer_idle[kSVBufferCount];  // came back and found nothing to read: with the player
     int buffer_count;
-    bool in_refill;
+    bool in_refill;         // a refill runs: a callee's call does not start another
 
     // What is heard: where each stretch begins in the queue's stream, from the one being heard
     // on. The stream counts decoded frames for a platform-reader file.
@@ -89,8 +89,7 @@ struct SVPlayer {
     double run_begin;       // seconds
     int64_t run_file_keep;  // frames up to the stream's end; -1: unknown
     int64_t run_keep;       // frames it plays, as last told to the queue; -1: all
-    int64_t next_skip;      // a run to start at the next refill: its skip and keep
-    int64_t next_keep;
+    int64_t next_skip;      // frames the run to start at the next refill drops first
     bool run_pending;
 };
 
