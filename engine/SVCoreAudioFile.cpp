@@ -269,6 +269,12 @@ fail:
 int32_t SVCoreAudioFileRead(SVFile *file, void *buffer, int32_t bytes,
                             AudioStreamPacketDescription **descriptions, uint32_t *packets)
 {
+    return SVCoreAudioFileReadPackets(file, buffer, bytes, UINT32_MAX, descriptions, packets);
+}
+
+int32_t SVCoreAudioFileReadPackets(SVFile *file, void *buffer, int32_t bytes, uint32_t maxPackets,
+                                   AudioStreamPacketDescription **descriptions, uint32_t *packets)
+{
     if (descriptions)
         *descriptions = nullptr;
     if (packets)
@@ -288,6 +294,10 @@ int32_t SVCoreAudioFileRead(SVFile *file, void *buffer, int32_t bytes,
         SV_FAILED("np > 0");
         return 0;
     }
+    if (np > maxPackets)
+        np = maxPackets;
+    if (np == 0)
+        return 0;
     AudioStreamPacketDescription *desc = nullptr;
     if (cf->format.mBytesPerPacket == 0 || cf->format.mFramesPerPacket == 0) {
         desc = static_cast<AudioStreamPacketDescription *>(malloc(np * sizeof *desc));
@@ -318,6 +328,27 @@ int32_t SVCoreAudioFileRead(SVFile *file, void *buffer, int32_t bytes,
     if (packets)
         *packets = np;
     return (int32_t)got;
+}
+
+uint32_t SVCoreAudioFilePacketsBefore(SVFile *file, double seconds)
+{
+    if (!file || file->type != SVFileTypeCoreAudio)
+        return 0;
+    SVCoreAudioFile *cf = static_cast<SVCoreAudioFile *>(file);
+    if (cf->duration <= 0.0 || cf->total_frames == 0)
+        return UINT32_MAX;
+    double t = seconds > 0.0 ? seconds : 0.0;
+    if (t > cf->duration)
+        return UINT32_MAX;
+    // The same conversion as a seek's, so an end and a start at one time meet at one frame.
+    AudioFramePacketTranslation tr = {};
+    tr.mFrame = (int64_t)(t / cf->duration * (double)cf->total_frames) - 1;
+    if (tr.mFrame < 0)
+        return 0;
+    if (!translate(cf->audio_file_id, kAudioFilePropertyFrameToPacket, &tr))
+        return UINT32_MAX;
+    int64_t left = tr.mPacket + 1 - cf->current_packet;
+    return left <= 0 ? 0 : left > (int64_t)UINT32_MAX ? UINT32_MAX : (uint32_t)left;
 }
 
 const AudioStreamBasicDescription *SVCoreAudioFileFormat(SVFile *file)

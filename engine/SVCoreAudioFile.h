@@ -16,6 +16,12 @@ SVFile *SVCoreAudioFileOpen(const char *path);
 // with free()) for variable-packet formats, else null; `*packets` the number of packets read.
 int32_t SVCoreAudioFileRead(SVFile *file, void *buffer, int32_t bytes,
                             AudioStreamPacketDescription **descriptions, uint32_t *packets);
+// As SVCoreAudioFileRead, but no more than `maxPackets` packets.
+int32_t SVCoreAudioFileReadPackets(SVFile *file, void *buffer, int32_t bytes, uint32_t maxPackets,
+                                   AudioStreamPacketDescription **descriptions, uint32_t *packets);
+// Packets from the current one through the one holding the last frame before `seconds`: what
+// a read must take to play up to there. 0 when reading is past it already.
+uint32_t SVCoreAudioFilePacketsBefore(SVFile *file, double seconds);
 
 // The file's stream description, or null for another kind of handle.
 const AudioStreamBasicDescription *SVCoreAudioFileFormat(SVFile *file);

@@ -45,6 +45,21 @@ struct QueueBuffer : AudioQueueBuffer {
     bool enqueued = false;  // guarded by QueueCore::mutex
 };
 
+// What the sink thread takes in order: the owner's buffers and, for compressed queues, where
+// the decoder drains, starts a new run or ends the current one.
+enum class EntryKind { Buffer, Drain, Trim, End };
+struct Entry {
+    EntryKind kind;
+    QueueBuffer *buffer;  // Buffer entries only
+    int64_t skip;         // Trim
+    int64_t keep;         // Trim and End
+};
+
+struct Listener {
+    AudioQueuePropertyListener call = nullptr;
+    void *data = nullptr;
+};
+
 // Shared by the owner's handle (main thread) and the sink thread, which keeps it alive until
 // it has finished with the buffers.
 struct QueueCore {
@@ -59,8 +74,8 @@ struct QueueCore {
     std::mutex mutex;
     std::condition_variable wake;
     // Guarded by mutex.
-    std::deque<QueueBuffer *> pending;  // a null entry marks a flush
-    uint64_t generation = 0;            // bumped when an immediate stop drops what is queued
+    std::deque<Entry> pending;
+    uint64_t generation = 0;            // bumped when an immediate stop or a reset drops what is queued
     bool started = false;
     bool paused = false;
     bool stopWhenDrained = false;
@@ -69,23 +84,27 @@ struct QueueCore {
     int withOwner = 0;
     bool disposed = false;
     bool finishPlaying = false;  // disposed, but plays out what is enqueued first
+    bool failed = false;         // the output broke; nothing more is played
     float volume = 1.0f;
     std::vector<uint8_t> cookie;
-    int64_t trimSkip = 0;
-    int64_t trimKeep = -1;
 
+    // Written by the sink thread under mutex, so a reset's 0 is never overwritten by a count of
+    // what it dropped; read from any thread.
     std::atomic<int64_t> playedFrames{0};
 
     // Main thread only.
     AudioQueue *handle = nullptr;
     AudioQueueOutputCallback callback = nullptr;
     void *userData = nullptr;
-    AudioQueuePropertyListener listener = nullptr;
-    void *listenerData = nullptr;
+    Listener runningListener;
+    Listener failedListener;
     bool ownerGone = false;
     bool reportedRunning = false;  // the is-running value the owner last learned
+    bool reportedFailed = false;
     std::vector<std::unique_ptr<QueueBuffer>> buffers;
 };
+
+using Clock = std::chrono::steady_clock;
 
 struct SinkThread {
     std::shared_ptr<QueueCore> core;
@@ -93,6 +112,7 @@ struct SinkThread {
     std::thread thread;
     bool disposed = false;
     bool done = false;
+    Clock::time_point tailEnd;  // disposed while playing: when its tail will have played
 };
 
 // Every sink thread until it has been joined.
@@ -101,6 +121,10 @@ std::condition_variable gRegistryChanged;
 std::list<SinkThread> gSinks;  // guarded by gRegistryMutex
 bool gShutdown = false;        // guarded by gRegistryMutex
 uint64_t gNextSerial = 0;      // main thread
+
+// What a disposed queue's tail may take beyond its own length: the device's buffer and the
+// chunk being written.
+constexpr double kTailMargin = 0.5;
 
 // Sink thread: nothing is posted once the application is going away.
 void postToOwner(std::function<void()> call)
@@ -126,6 +150,18 @@ void reapFinished()
         s.thread.join();
 }
 
+// Drops what a sink still has to play and makes it end. Registry mutex held or not.
+void cutShort(QueueCore *core)
+{
+    {
+        std::lock_guard<std::mutex> lock(core->mutex);
+        core->disposed = true;
+        core->finishPlaying = false;
+        ++core->generation;
+    }
+    core->wake.notify_all();
+}
+
 // Ends every sink at once and waits for them, so WAV files are complete and devices closed
 // before the process goes.
 void shutdownSinks()
@@ -137,29 +173,46 @@ void shutdownSinks()
         all.splice(all.end(), gSinks);
     }
     gRegistryChanged.notify_all();
-    for (SinkThread &s : all) {
-        {
-            std::lock_guard<std::mutex> lock(s.core->mutex);
-            s.core->disposed = true;
-            s.core->finishPlaying = false;
-            ++s.core->generation;
-        }
-        s.core->wake.notify_all();
-    }
+    for (SinkThread &s : all)
+        cutShort(s.core.get());
     for (SinkThread &s : all)
         s.thread.join();
 }
 
 // A queue disposed while playing out its tail keeps the output until it is done, so the tail
-// of one stream is heard before the head of the next.
+// of one stream is heard before the head of the next. The wait lasts as long as the tail can;
+// a tail still playing then is cut, and its output closed before this one opens (a hw: device
+// takes one stream at a time).
 void waitForOlderQueues(uint64_t serial)
 {
     std::unique_lock<std::mutex> lock(gRegistryMutex);
-    gRegistryChanged.wait_for(lock, std::chrono::seconds(5), [serial] {
+    auto waiting = [serial](const SinkThread &s) { return s.serial < serial && s.disposed && !s.done; };
+    for (;;) {
+        if (gShutdown)
+            return;
+        Clock::time_point last = Clock::time_point::min();
+        bool any = false;
+        for (const SinkThread &s : gSinks) {
+            if (waiting(s)) {
+                any = true;
+                last = std::max(last, s.tailEnd);
+            }
+        }
+        if (!any)
+            return;
+        if (Clock::now() >= last)
+            break;
+        gRegistryChanged.wait_until(lock, last);
+    }
+    for (SinkThread &s : gSinks) {
+        if (waiting(s))
+            cutShort(s.core.get());
+    }
+    gRegistryChanged.wait(lock, [&] {
         if (gShutdown)
             return true;
         for (const SinkThread &s : gSinks) {
-            if (s.serial < serial && s.disposed && !s.done)
+            if (waiting(s))
                 return false;
         }
         return true;
@@ -186,13 +239,24 @@ void deliverRunning(const std::shared_ptr<QueueCore> &core)
     bool running;
     {
         std::lock_guard<std::mutex> lock(core->mutex);
-        running = core->started && !core->paused;
+        running = core->started && !core->paused && !core->failed;
     }
     if (running == core->reportedRunning)
         return;
     core->reportedRunning = running;
-    if (core->listener)
-        core->listener(core->listenerData, core->handle, kAudioQueueProperty_IsRunning);
+    if (core->runningListener.call)
+        core->runningListener.call(core->runningListener.data, core->handle, kAudioQueueProperty_IsRunning);
+}
+
+// Main thread: the output broke; said once.
+void deliverFailed(const std::shared_ptr<QueueCore> &core)
+{
+    if (core->ownerGone || core->reportedFailed)
+        return;
+    core->reportedFailed = true;
+    core->reportedRunning = false;
+    if (core->failedListener.call)
+        core->failedListener.call(core->failedListener.data, core->handle, kAudioQueueProperty_OutputFailed);
 }
 
 // Copies `samples` samples as the sink wants them (little-endian, 8-bit unsigned), scaled by
@@ -231,6 +295,82 @@ int64_t gainOf(float volume)
     return volume >= 1.0f ? kUnityGain : int64_t(std::lround(double(volume) * kUnityGain));
 }
 
+// How long what is enqueued lasts, in seconds. Mutex held.
+double queuedSeconds(const QueueCore *core)
+{
+    double frames = 0;
+    for (const Entry &e : core->pending) {
+        if (e.kind != EntryKind::Buffer)
+            continue;
+        if (core->compressed)
+            frames += double(e.buffer->packetCount) * (core->format.mFramesPerPacket ? core->format.mFramesPerPacket : 4096);
+        else
+            frames += double(e.buffer->mAudioDataByteSize) / std::max(1u, core->format.mBytesPerFrame);
+    }
+    return frames / core->format.mSampleRate;
+}
+
+// The sink thread's decoder of a compressed queue and the settings of its current run.
+struct SinkDecoder {
+    SVPacketDecoder *decoder = nullptr;
+    bool tried = false;
+    int64_t skip = 0;  // for the next decoder made
+    int64_t keep = -1;
+
+    void reset()
+    {
+        if (decoder)
+            SVPacketDecoderFree(decoder);
+        decoder = nullptr;
+        tried = false;
+        skip = 0;
+        keep = -1;
+    }
+    // Decodes (or drains, or starts a new run for) one entry into `out`. Outside the mutex.
+    void take(const QueueCore *core, const Entry &e, const std::vector<uint8_t> &packets,
+              const std::vector<AudioStreamPacketDescription> &descriptions, uint32_t packetCount,
+              std::vector<uint8_t> &out)
+    {
+        out.clear();
+        switch (e.kind) {
+        case EntryKind::Buffer:
+            if (!tried) {
+                tried = true;
+                decoder = SVPacketDecoderCreate(&core->format, core->cookie.data(), uint32_t(core->cookie.size()));
+                if (decoder)
+                    SVPacketDecoderSetTrim(decoder, skip, keep);
+                else
+                    fprintf(stderr, "Audio output: no decoder for this format; playing silence\n");
+            }
+            if (decoder)
+                SVPacketDecoderDecode(decoder, packets.data(), uint32_t(packets.size()),
+                                      descriptions.empty() ? nullptr : descriptions.data(), packetCount, out);
+            break;
+        case EntryKind::Drain:
+            if (decoder)
+                SVPacketDecoderDrain(decoder, out);
+            break;
+        case EntryKind::Trim:
+            // What the previous run still holds plays before the new one starts.
+            if (decoder)
+                SVPacketDecoderDrain(decoder, out);
+            if (decoder)
+                SVPacketDecoderFree(decoder);
+            decoder = nullptr;
+            tried = false;
+            skip = e.skip;
+            keep = e.keep;
+            break;
+        case EntryKind::End:
+            if (decoder)
+                SVPacketDecoderSetEnd(decoder, e.keep);
+            else
+                keep = e.keep;
+            break;
+        }
+    }
+};
+
 // The sink thread: takes enqueued buffers in order, writes them to the output in small chunks
 // (so pause, stop and dispose take effect quickly), hands each played buffer back.
 void sinkMain(std::shared_ptr<QueueCore> core)
@@ -241,22 +381,26 @@ void sinkMain(std::shared_ptr<QueueCore> core)
     const uint32_t channels = core->sinkFormat.channels;
     const uint32_t chunkFrames = core->output.realTime ? std::max(1u, core->sinkFormat.sampleRate / 50) : UINT_MAX;
     const SampleLayout decodedLayout = {2, false, true};
-    SVPacketDecoder *decoder = nullptr;
-    bool decoderTried = false;
+    SinkDecoder decoder;
 
     bool haveCurrent = false;        // working on pending.front()
     uint64_t currentGeneration = 0;
     size_t offset = 0;               // bytes of the current source already written
-    std::vector<uint8_t> decoded;    // compressed queues: the current buffer as 16-bit PCM
+    std::vector<uint8_t> decoded;    // compressed queues: the current entry as 16-bit PCM
     std::vector<uint8_t> packets;
     std::vector<AudioStreamPacketDescription> descriptions;
     uint32_t packetCount = 0;
     std::vector<uint8_t> chunk;
     bool held = false;               // the output is paused
     uint64_t seenGeneration = 0;
-    int64_t written = 0;
+    int64_t written = 0;             // frames written since the queue's start or last reset
 
     std::unique_lock<std::mutex> lock(core->mutex);
+    // The count of what is heard, unless a reset made it start again meanwhile. Mutex held.
+    auto setPlayed = [&](int64_t frames) {
+        if (core->generation == seenGeneration)
+            core->playedFrames = frames;
+    };
     for (;;) {
         if (core->disposed && !core->finishPlaying)
             break;
@@ -264,21 +408,23 @@ void sinkMain(std::shared_ptr<QueueCore> core)
             seenGeneration = core->generation;
             haveCurrent = false;
             lock.unlock();
-            written -= AudioSinkDelay(sink);  // dropped unheard
-            AudioSinkDrop(sink);
-            core->playedFrames = written;
+            AudioSinkDrop(sink);  // what the device held is dropped unheard
+            written = 0;
+            if (core->compressed)
+                decoder.reset();
             lock.lock();
             continue;
         }
-        if (!core->started || core->paused) {
+        if (core->failed || !core->started || core->paused) {
             if (core->disposed)
                 break;
-            if (core->paused && !held) {
+            if (core->paused && !held && !core->failed) {
                 held = true;
                 lock.unlock();
                 AudioSinkPause(sink, true);
-                core->playedFrames = written - AudioSinkDelay(sink);
+                const int64_t delay = AudioSinkDelay(sink);
                 lock.lock();
+                setPlayed(written - delay);
                 continue;
             }
             core->wake.wait(lock);
@@ -299,12 +445,27 @@ void sinkMain(std::shared_ptr<QueueCore> core)
                     core->wake.wait(lock);
                     continue;
                 }
+                // Played out: a paced output is waited for here rather than in the sink, so a
+                // reset or a dispose that comes meanwhile is taken at once.
+                const uint64_t generation = core->generation;
+                while (core->output.kind != AudioSinkKind::Alsa) {
+                    lock.unlock();
+                    const int64_t delay = AudioSinkDelay(sink);
+                    lock.lock();
+                    setPlayed(written - delay);
+                    if (delay <= 0 || core->generation != generation || (core->disposed && !core->finishPlaying))
+                        break;
+                    core->wake.wait_for(lock, std::chrono::milliseconds(std::clamp<int64_t>(
+                                                  delay * 1000 / core->sinkFormat.sampleRate, 1, 10)));
+                }
+                if (core->generation != generation || (core->disposed && !core->finishPlaying))
+                    continue;
                 lock.unlock();
                 AudioSinkDrain(sink);
-                core->playedFrames = written;
                 lock.lock();
-                if (core->generation != seenGeneration)
+                if (core->generation != generation)
                     continue;
+                setPlayed(written);
                 core->started = false;
                 core->stopWhenDrained = false;
                 bool disposed = core->disposed;
@@ -315,40 +476,26 @@ void sinkMain(std::shared_ptr<QueueCore> core)
                     break;
                 continue;
             }
-            QueueBuffer *next = core->pending.front();
+            const Entry next = core->pending.front();
             haveCurrent = true;
             currentGeneration = core->generation;
             offset = 0;
             if (core->compressed) {
                 // Decoding happens outside the lock, on a copy of the packets.
-                if (next) {
-                    const uint8_t *data = static_cast<const uint8_t *>(next->mAudioData);
-                    packets.assign(data, data + next->mAudioDataByteSize);
-                    descriptions = next->descriptions;
-                    packetCount = next->packetCount;
-                }
-                if (!decoderTried) {
-                    decoderTried = true;
-                    decoder = SVPacketDecoderCreate(&core->format, core->cookie.data(), uint32_t(core->cookie.size()));
-                    if (decoder)
-                        SVPacketDecoderSetTrim(decoder, core->trimSkip, core->trimKeep);
-                    else
-                        fprintf(stderr, "Audio output: no decoder for this format; playing silence\n");
+                if (next.kind == EntryKind::Buffer) {
+                    const uint8_t *data = static_cast<const uint8_t *>(next.buffer->mAudioData);
+                    packets.assign(data, data + next.buffer->mAudioDataByteSize);
+                    descriptions = next.buffer->descriptions;
+                    packetCount = next.buffer->packetCount;
                 }
                 lock.unlock();
-                decoded.clear();
-                if (decoder && next)
-                    SVPacketDecoderDecode(decoder, packets.data(), uint32_t(packets.size()),
-                                          descriptions.empty() ? nullptr : descriptions.data(),
-                                          packetCount, decoded);
-                else if (decoder)
-                    SVPacketDecoderDrain(decoder, decoded);
+                decoder.take(core.get(), next, packets, descriptions, packetCount, decoded);
                 lock.lock();
                 continue;
             }
         }
 
-        QueueBuffer *current = core->pending.front();
+        const Entry current = core->pending.front();
         const uint8_t *source;
         size_t sourceBytes;
         const SampleLayout *layout;
@@ -357,8 +504,8 @@ void sinkMain(std::shared_ptr<QueueCore> core)
             sourceBytes = decoded.size();
             layout = &decodedLayout;
         } else {
-            source = current ? static_cast<const uint8_t *>(current->mAudioData) : nullptr;
-            sourceBytes = current ? current->mAudioDataByteSize : 0;
+            source = current.buffer ? static_cast<const uint8_t *>(current.buffer->mAudioData) : nullptr;
+            sourceBytes = current.buffer ? current.buffer->mAudioDataByteSize : 0;
             layout = &core->layout;
         }
         const size_t inFrameBytes = size_t(layout->bytesPerSample) * channels;
@@ -374,21 +521,40 @@ void sinkMain(std::shared_ptr<QueueCore> core)
         const bool finished = sourceBytes - offset < inFrameBytes;
         lock.unlock();
         if (frames > 0) {
-            AudioSinkWrite(sink, chunk.data(), uint32_t(frames));
+            if (!AudioSinkWrite(sink, chunk.data(), uint32_t(frames))) {
+                // The sink said why; what it holds still counts as heard up to where it broke.
+                const int64_t delay = AudioSinkDelay(sink);
+                lock.lock();
+                setPlayed(written - delay);
+                core->failed = true;
+                lock.unlock();
+                postToOwner([core] { deliverFailed(core); });
+                lock.lock();
+                continue;
+            }
             written += int64_t(frames);
-            core->playedFrames = written - AudioSinkDelay(sink);
         }
+        const int64_t delay = frames > 0 ? AudioSinkDelay(sink) : 0;
         lock.lock();
+        if (frames > 0)
+            setPlayed(written - delay);
         if (finished && haveCurrent && core->generation == currentGeneration) {
             core->pending.pop_front();
             haveCurrent = false;
-            if (current) {
-                current->enqueued = false;
+            if (QueueBuffer *buffer = current.buffer) {
+                buffer->enqueued = false;
                 ++core->withOwner;
+                const uint64_t generation = core->generation;
                 lock.unlock();
-                postToOwner([core, current] {
-                    if (!core->ownerGone && core->callback)
-                        core->callback(core->userData, core->handle, current);
+                postToOwner([core, buffer, generation] {
+                    bool stale;
+                    {
+                        std::lock_guard<std::mutex> lock(core->mutex);
+                        stale = core->generation != generation;
+                    }
+                    // A reset since gave every buffer back already; the owner may have refilled this one.
+                    if (!stale && !core->ownerGone && core->callback)
+                        core->callback(core->userData, core->handle, buffer);
                     {
                         std::lock_guard<std::mutex> lock(core->mutex);
                         --core->withOwner;
@@ -404,8 +570,7 @@ void sinkMain(std::shared_ptr<QueueCore> core)
     if (drop)
         AudioSinkDrop(sink);
     AudioSinkClose(sink);
-    if (decoder)
-        SVPacketDecoderFree(decoder);
+    decoder.reset();
     markDone(core.get());
 }
 
@@ -488,21 +653,27 @@ int32_t AudioQueueDispose(AudioQueue *queue, bool immediate)
         return kAudioQueueErrInvalidQueue;
     std::shared_ptr<QueueCore> core = queue->core;
     core->ownerGone = true;
+    double tail = 0;
     {
         std::lock_guard<std::mutex> lock(core->mutex);
         core->disposed = true;
-        core->finishPlaying = !immediate && core->started && !core->paused;
-        if (!core->finishPlaying)
+        core->finishPlaying = !immediate && core->started && !core->paused && !core->failed;
+        if (core->finishPlaying)
+            tail = queuedSeconds(core.get()) + kTailMargin;
+        else
             ++core->generation;
     }
     core->wake.notify_all();
     {
         std::lock_guard<std::mutex> lock(gRegistryMutex);
         for (SinkThread &s : gSinks) {
-            if (s.core == core)
+            if (s.core == core) {
                 s.disposed = true;
+                s.tailEnd = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(tail));
+            }
         }
     }
+    gRegistryChanged.notify_all();
     delete queue;
     return kAudioQueueNoErr;
 }
@@ -558,7 +729,7 @@ int32_t AudioQueueEnqueueBuffer(AudioQueue *queue, AudioQueueBuffer *buffer, uin
     {
         std::lock_guard<std::mutex> lock(core->mutex);
         b->enqueued = true;
-        core->pending.push_back(b);
+        core->pending.push_back({EntryKind::Buffer, b, 0, 0});
     }
     core->wake.notify_all();
     return kAudioQueueNoErr;
@@ -594,7 +765,10 @@ int32_t AudioQueuePause(AudioQueue *queue)
     return kAudioQueueNoErr;
 }
 
-int32_t AudioQueueFlush(AudioQueue *queue)
+namespace {
+
+// Compressed queues only: PCM has nothing held back and no runs to mark.
+int32_t pushMarker(AudioQueue *queue, Entry entry)
 {
     if (!queue)
         return kAudioQueueErrInvalidQueue;
@@ -603,10 +777,30 @@ int32_t AudioQueueFlush(AudioQueue *queue)
         return kAudioQueueNoErr;
     {
         std::lock_guard<std::mutex> lock(core->mutex);
-        core->pending.push_back(nullptr);
+        core->pending.push_back(entry);
     }
     core->wake.notify_all();
     return kAudioQueueNoErr;
+}
+
+// Drops what is enqueued and gives every buffer back. Mutex held.
+void dropPending(QueueCore *core)
+{
+    for (const Entry &e : core->pending) {
+        if (e.buffer)
+            e.buffer->enqueued = false;
+    }
+    core->pending.clear();
+    ++core->generation;
+    core->stopWhenDrained = false;
+    core->playedFrames = 0;
+}
+
+}  // namespace
+
+int32_t AudioQueueFlush(AudioQueue *queue)
+{
+    return pushMarker(queue, {EntryKind::Drain, nullptr, 0, 0});
 }
 
 int32_t AudioQueueStop(AudioQueue *queue, bool immediate)
@@ -617,15 +811,9 @@ int32_t AudioQueueStop(AudioQueue *queue, bool immediate)
     {
         std::lock_guard<std::mutex> lock(core->mutex);
         if (immediate) {
-            for (QueueBuffer *b : core->pending) {
-                if (b)
-                    b->enqueued = false;
-            }
-            core->pending.clear();
-            ++core->generation;
+            dropPending(core);
             core->started = false;
             core->paused = false;
-            core->stopWhenDrained = false;
         } else {
             // Also before a start: the queue then stops once what it holds has played.
             core->stopWhenDrained = true;
@@ -633,6 +821,19 @@ int32_t AudioQueueStop(AudioQueue *queue, bool immediate)
     }
     if (immediate)
         core->reportedRunning = false;
+    core->wake.notify_all();
+    return kAudioQueueNoErr;
+}
+
+int32_t AudioQueueReset(AudioQueue *queue)
+{
+    if (!queue)
+        return kAudioQueueErrInvalidQueue;
+    QueueCore *core = queue->core.get();
+    {
+        std::lock_guard<std::mutex> lock(core->mutex);
+        dropPending(core);
+    }
     core->wake.notify_all();
     return kAudioQueueNoErr;
 }
@@ -671,12 +872,12 @@ int32_t AudioQueueSetMagicCookie(AudioQueue *queue, const void *cookie, uint32_t
 
 int32_t AudioQueueSetDecoderTrim(AudioQueue *queue, int64_t skipFrames, int64_t keepFrames)
 {
-    if (!queue)
-        return kAudioQueueErrInvalidQueue;
-    std::lock_guard<std::mutex> lock(queue->core->mutex);
-    queue->core->trimSkip = std::max<int64_t>(0, skipFrames);
-    queue->core->trimKeep = keepFrames;
-    return kAudioQueueNoErr;
+    return pushMarker(queue, {EntryKind::Trim, nullptr, std::max<int64_t>(0, skipFrames), keepFrames < 0 ? -1 : keepFrames});
+}
+
+int32_t AudioQueueSetDecoderEnd(AudioQueue *queue, int64_t keepFrames)
+{
+    return pushMarker(queue, {EntryKind::End, nullptr, 0, keepFrames < 0 ? -1 : keepFrames});
 }
 
 int32_t AudioQueueAddPropertyListener(AudioQueue *queue, uint32_t property,
@@ -684,10 +885,12 @@ int32_t AudioQueueAddPropertyListener(AudioQueue *queue, uint32_t property,
 {
     if (!queue)
         return kAudioQueueErrInvalidQueue;
-    if (property != kAudioQueueProperty_IsRunning)
+    Listener *slot = property == kAudioQueueProperty_IsRunning      ? &queue->core->runningListener
+                     : property == kAudioQueueProperty_OutputFailed ? &queue->core->failedListener
+                                                                    : nullptr;
+    if (!slot)
         return kAudioQueueErrInvalidParameter;
-    queue->core->listener = listener;
-    queue->core->listenerData = userData;
+    *slot = {listener, userData};
     return kAudioQueueNoErr;
 }
 
@@ -696,7 +899,7 @@ int32_t AudioQueueGetIsRunning(AudioQueue *queue, uint32_t *running)
     if (!queue || !running)
         return kAudioQueueErrInvalidQueue;
     std::lock_guard<std::mutex> lock(queue->core->mutex);
-    *running = queue->core->started && !queue->core->paused;
+    *running = queue->core->started && !queue->core->paused && !queue->core->failed;
     return kAudioQueueNoErr;
 }
 

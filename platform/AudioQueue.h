@@ -32,9 +32,12 @@ enum : int32_t {
     kAudioQueueErrInvalidParameter = -66684,
 };
 
-// The one property a listener can watch: 1 while the queue plays (started, not paused and
-// not yet stopped), else 0.
-constexpr uint32_t kAudioQueueProperty_IsRunning = 0x6171726E;  // 'aqrn'
+// Properties a listener can watch. Is-running: 1 while the queue plays (started, not paused,
+// not yet stopped and its output not failed), else 0. Output-failed: 1 once the output broke
+// while playing (a WAV write error, a lost device); the sink has logged one line, the queue
+// plays nothing more and its played-frame count stays where the output stopped.
+constexpr uint32_t kAudioQueueProperty_IsRunning = 0x6171726E;     // 'aqrn'
+constexpr uint32_t kAudioQueueProperty_OutputFailed = 0x6171666C;  // 'aqfl'
 
 // Called on the main run loop when `buffer` has been played and is the owner's again.
 using AudioQueueOutputCallback = void (*)(void *userData, AudioQueue *queue, AudioQueueBuffer *buffer);
@@ -51,7 +54,8 @@ int32_t AudioQueueNewOutput(const AudioStreamBasicDescription *format, AudioQueu
                             void *userData, AudioQueue **queue, const char *output = nullptr);
 // Stops taking and giving back buffers. Immediate: what is queued is dropped. Otherwise a
 // running queue first plays out what is enqueued (its callbacks are no longer called), and a
-// queue created afterwards waits for that before it plays.
+// queue created afterwards waits for that before it opens its output: as long as that tail
+// lasts (and a little more), after which the tail is cut, so two queues never play at once.
 int32_t AudioQueueDispose(AudioQueue *queue, bool immediate);
 
 int32_t AudioQueueAllocateBuffer(AudioQueue *queue, uint32_t capacity, AudioQueueBuffer **buffer);
@@ -63,24 +67,36 @@ int32_t AudioQueueStart(AudioQueue *queue);
 int32_t AudioQueuePause(AudioQueue *queue);
 // Frames a decoder still holds are played after the buffers enqueued so far.
 int32_t AudioQueueFlush(AudioQueue *queue);
-// Immediate: drops what is enqueued (no callbacks for it). Otherwise the queue stops once
-// everything enqueued has been played and the owner's callbacks have run without enqueueing
-// more, and tells the listener.
+// Immediate: drops what is enqueued and what the output still holds, and stops; every buffer
+// is the owner's again (no callbacks for them, not even ones already due), and the played-frame
+// count starts again at 0. Otherwise the queue stops once everything enqueued has been played
+// and the owner's callbacks have run without enqueueing more, and tells the listener.
 int32_t AudioQueueStop(AudioQueue *queue, bool immediate);
+// As an immediate stop, but the queue keeps its output open and stays started or paused as it
+// was, ready for what the owner enqueues next (a seek: the new position is heard at once). A
+// pending stop after draining is cancelled, and a compressed queue's decoder starts afresh.
+int32_t AudioQueueReset(AudioQueue *queue);
 
 // 0..1, applied in software; exactly 1.0 leaves the samples untouched.
 int32_t AudioQueueSetVolume(AudioQueue *queue, float volume);
 int32_t AudioQueueGetVolume(AudioQueue *queue, float *volume);
 int32_t AudioQueueSetMagicCookie(AudioQueue *queue, const void *cookie, uint32_t size);
-// Compressed queues: decoded frames to drop first and to play at most (-1: all).
+// Compressed queues: the packets enqueued from now on are a new run of the stream (a seek, a
+// repeat), decoded afresh once what the previous run still holds has played; of the decoded
+// frames `skipFrames` are dropped first and at most `keepFrames` played (-1: all).
 int32_t AudioQueueSetDecoderTrim(AudioQueue *queue, int64_t skipFrames, int64_t keepFrames);
+// Compressed queues: the current run plays at most `keepFrames` frames in all (counted from its
+// first frame after the skip; -1: all). Takes effect for the packets enqueued from now on, so
+// it can lengthen a run whose end was set short before that end was decoded.
+int32_t AudioQueueSetDecoderEnd(AudioQueue *queue, int64_t keepFrames);
 
 int32_t AudioQueueAddPropertyListener(AudioQueue *queue, uint32_t property,
                                       AudioQueuePropertyListener listener, void *userData);
 int32_t AudioQueueGetIsRunning(AudioQueue *queue, uint32_t *running);
 
-// Frames (of the decoded stream for compressed queues) the output has played so far: what
-// reached the device minus what the device still holds. Any thread.
+// Frames (of the decoded stream for compressed queues) the output has played since the queue
+// was created or last reset: what reached the device minus what the device still holds. Any
+// thread.
 int64_t AudioQueuePlayedFrames(AudioQueue *queue);
 
 // Waits until the sink threads of disposed queues have finished and closed their outputs,

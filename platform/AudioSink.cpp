@@ -24,13 +24,16 @@ constexpr double kLeadSeconds = 0.1;
 constexpr unsigned kAlsaBufferMicros = 200000;
 constexpr unsigned kAlsaPeriodMicros = 40000;
 
-std::atomic<bool> gAlsaFailureLogged{false};
+// An ALSA device that does not open is said once for the process: the program then runs on
+// without sound, as on a machine that has none.
+std::atomic<bool> gAlsaOpenFailureLogged{false};
 
 // ALSA prints its own diagnostics on standard error; the program reports a failed open in
 // one line of its own instead.
 void quietAlsaError(const char *, int, const char *, int, const char *, ...) {}
 
 struct WavFile {
+    std::string path;
     int fd = -1;
     uint32_t dataSizeOffset = 0;
     uint64_t dataBytes = 0;
@@ -49,6 +52,7 @@ struct AudioSink {
     bool alsaPaused = false;
 
     WavFile wav;
+    bool failed = false;  // the output broke while playing; nothing more is written
 
     // The virtual device clock of paced sinks: frames written since `origin`.
     bool clockRunning = false;
@@ -134,6 +138,7 @@ bool writeAll(int fd, const uint8_t *data, size_t size)
 // Plain PCM format chunks for every layout: what WAV readers (ours included) accept most widely.
 bool wavOpen(WavFile *wav, const std::string &path, const AudioSinkFormat &f)
 {
+    wav->path = path;
     wav->fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (wav->fd < 0)
         return false;
@@ -173,13 +178,20 @@ void wavPatchSizes(WavFile *wav, bool padded)
     (void)!pwrite(wav->fd, b, 4, wav->dataSizeOffset);
 }
 
-void wavWrite(WavFile *wav, const uint8_t *data, size_t bytes)
+bool wavWrite(WavFile *wav, const uint8_t *data, size_t bytes)
 {
     if (wav->fd < 0)
-        return;
-    if (writeAll(wav->fd, data, bytes))
-        wav->dataBytes += bytes;
+        return false;
+    if (!writeAll(wav->fd, data, bytes)) {
+        // Part of the chunk may have gone out: the file is cut back to what the header counts,
+        // so no later frame can land shifted.
+        (void)!ftruncate(wav->fd, off_t(wav->dataSizeOffset + 4 + wav->dataBytes));
+        wavPatchSizes(wav, false);
+        return false;
+    }
+    wav->dataBytes += bytes;
     wavPatchSizes(wav, false);
+    return true;
 }
 
 void wavClose(WavFile *wav)
@@ -270,9 +282,9 @@ snd_pcm_t *alsaOpen(AudioSink *sink, const std::string &device, std::string *why
     return nullptr;
 }
 
-void logOnce(const char *format, ...)
+void logOpenFailureOnce(const char *format, ...)
 {
-    if (gAlsaFailureLogged.exchange(true))
+    if (gAlsaOpenFailureLogged.exchange(true))
         return;
     va_list args;
     va_start(args, format);
@@ -280,7 +292,7 @@ void logOnce(const char *format, ...)
     va_end(args);
 }
 
-void alsaWrite(AudioSink *sink, const uint8_t *frames, uint32_t count)
+bool alsaWrite(AudioSink *sink, const uint8_t *frames, uint32_t count)
 {
     while (count > 0) {
         snd_pcm_sframes_t n = snd_pcm_writei(sink->pcm, frames, count);
@@ -290,19 +302,15 @@ void alsaWrite(AudioSink *sink, const uint8_t *frames, uint32_t count)
             // Underruns (EPIPE) and suspends (ESTRPIPE) are recovered; anything else lost the device.
             int err = snd_pcm_recover(sink->pcm, int(n), 1);
             if (err < 0) {
-                logOnce("Audio output: ALSA device lost (%s); playing to null\n", snd_strerror(err));
-                snd_pcm_close(sink->pcm);
-                sink->pcm = nullptr;
-                sink->kind = AudioSinkKind::Null;
-                sink->realTime = true;
-                pace(sink, count);
-                return;
+                fprintf(stderr, "Audio output: ALSA device lost (%s)\n", snd_strerror(err));
+                return false;
             }
             continue;
         }
         frames += size_t(n) * sink->frameBytes;
         count -= uint32_t(n);
     }
+    return true;
 }
 
 }  // namespace
@@ -366,7 +374,7 @@ AudioSink *AudioSinkOpen(const AudioSinkSpec &spec, const AudioSinkFormat &forma
         std::string why;
         sink->pcm = alsaOpen(sink, spec.target, &why);
         if (!sink->pcm) {
-            logOnce("Audio output: ALSA device \"%s\" does not open (%s); playing to null\n",
+            logOpenFailureOnce("Audio output: ALSA device \"%s\" does not open (%s); playing to null\n",
                     spec.target.c_str(), why.c_str());
             sink->kind = AudioSinkKind::Null;
             sink->realTime = true;
@@ -381,24 +389,32 @@ AudioSink *AudioSinkOpen(const AudioSinkSpec &spec, const AudioSinkFormat &forma
     return sink;
 }
 
-void AudioSinkWrite(AudioSink *sink, const uint8_t *frames, uint32_t count)
+bool AudioSinkWrite(AudioSink *sink, const uint8_t *frames, uint32_t count)
 {
+    if (sink->failed)
+        return false;
     if (count == 0)
-        return;
+        return true;
     if (sink->kind == AudioSinkKind::Alsa) {
         if (sink->alsaPaused)
             AudioSinkPause(sink, false);
-        alsaWrite(sink, frames, count);
-        return;
+        sink->failed = !alsaWrite(sink, frames, count);
+        return !sink->failed;
     }
-    if (sink->kind == AudioSinkKind::Wav)
-        wavWrite(&sink->wav, frames, size_t(count) * sink->frameBytes);
+    if (sink->kind == AudioSinkKind::Wav && !wavWrite(&sink->wav, frames, size_t(count) * sink->frameBytes)) {
+        fprintf(stderr, "Audio output: cannot write \"%s\" (%s)\n", sink->wav.path.c_str(), strerror(errno));
+        sink->failed = true;
+        return false;
+    }
     if (sink->realTime)
         pace(sink, count);
+    return true;
 }
 
 void AudioSinkPause(AudioSink *sink, bool paused)
 {
+    if (sink->failed)
+        return;
     if (sink->kind != AudioSinkKind::Alsa) {
         // What the virtual device held counts as played; the clock restarts on the next write.
         sink->clockRunning = false;
@@ -426,6 +442,8 @@ void AudioSinkPause(AudioSink *sink, bool paused)
 
 void AudioSinkDrain(AudioSink *sink)
 {
+    if (sink->failed)
+        return;
     if (sink->kind == AudioSinkKind::Alsa) {
         if (sink->alsaPaused)
             AudioSinkPause(sink, false);
@@ -439,6 +457,8 @@ void AudioSinkDrain(AudioSink *sink)
 
 void AudioSinkDrop(AudioSink *sink)
 {
+    if (sink->failed)
+        return;
     if (sink->kind == AudioSinkKind::Alsa) {
         snd_pcm_drop(sink->pcm);
         snd_pcm_prepare(sink->pcm);
@@ -450,6 +470,8 @@ void AudioSinkDrop(AudioSink *sink)
 
 int64_t AudioSinkDelay(AudioSink *sink)
 {
+    if (sink->failed)
+        return 0;
     if (sink->kind == AudioSinkKind::Alsa) {
         snd_pcm_sframes_t delay = 0;
         return snd_pcm_delay(sink->pcm, &delay) == 0 && delay > 0 ? delay : 0;

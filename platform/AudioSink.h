@@ -37,8 +37,10 @@ struct AudioSink;
 // Never null: when the ALSA device does not open (not even through ALSA's plug layer), one
 // line is logged for the process and the sink discards at real-time pace instead.
 AudioSink *AudioSinkOpen(const AudioSinkSpec &spec, const AudioSinkFormat &format);
-// Blocks until the device has taken every frame (real-time sinks pace here).
-void AudioSinkWrite(AudioSink *sink, const uint8_t *frames, uint32_t count);
+// Blocks until the device has taken every frame (real-time sinks pace here). False once the
+// output has failed (a WAV write error, a lost ALSA device): one line is logged, a WAV file is
+// cut back to the whole frames written before, and the sink takes nothing more.
+bool AudioSinkWrite(AudioSink *sink, const uint8_t *frames, uint32_t count);
 // Holds or releases what the device holds. Nothing written before a pause is lost.
 void AudioSinkPause(AudioSink *sink, bool paused);
 // Blocks until everything written has been played.

@@ -24,6 +24,7 @@ struct SVPacketDecoder {
     int channels = 0;
     int64_t skip = 0;                // frames still to drop
     int64_t keep = -1;               // frames still to hand out; -1 without a limit
+    int64_t emitted = 0;             // frames handed out since the trim
     std::vector<uint8_t> converted;
 };
 
@@ -76,8 +77,10 @@ bool emit(SVPacketDecoder *d, const AVFrame *frame, std::vector<uint8_t> &out)
         n = std::min(n, d->keep);
         d->keep -= n;
     }
-    if (n > 0)
+    if (n > 0) {
         out.insert(out.end(), dst + from * int64_t(frameBytes), dst + (from + n) * int64_t(frameBytes));
+        d->emitted += n;
+    }
     return true;
 }
 
@@ -141,6 +144,14 @@ void SVPacketDecoderSetTrim(SVPacketDecoder *decoder, int64_t skipFrames, int64_
         return;
     decoder->skip = std::max<int64_t>(0, skipFrames);
     decoder->keep = keepFrames < 0 ? -1 : keepFrames;
+    decoder->emitted = 0;
+}
+
+void SVPacketDecoderSetEnd(SVPacketDecoder *decoder, int64_t keepFrames)
+{
+    if (!decoder)
+        return;
+    decoder->keep = keepFrames < 0 ? -1 : std::max<int64_t>(0, keepFrames - decoder->emitted);
 }
 
 bool SVPacketDecoderDecode(SVPacketDecoder *decoder, const void *data, uint32_t bytes,

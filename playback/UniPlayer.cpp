@@ -19,10 +19,11 @@ const char kSleepAction[] = "sleepTransition:";
 
 constexpr double kNextItemDelay = 0.25;
 constexpr double kFadeStepDelay = 0.3;
-// How often a waiting change looks again whether the current track has been heard out.
-constexpr double kHeardPollDelay = 0.02;
-// The next cue track runs on when the engine has read no further than this into it.
-constexpr float kRunOnTolerance = 2.0f;
+// A point counts as heard this close before it: less than one frame at any rate played.
+constexpr double kHeardTolerance = 0.0005;
+// Bounds of the wait before looking again whether a point has been heard.
+constexpr double kMinHeardPoll = 0.002;
+constexpr double kMaxHeardPoll = 0.25;
 
 // Engine callback, main run loop.
 void engineCallback(void *userData, int32_t event)
@@ -34,6 +35,11 @@ void engineCallback(void *userData, int32_t event)
 SVFile *openFile(const PlayableItem &item)
 {
     return SVFileOpen(QFile::encodeName(item.path()).constData());
+}
+
+double pollDelay(double seconds)
+{
+    return std::clamp(seconds, kMinHeardPoll, kMaxHeardPoll);
 }
 
 }  // namespace
@@ -51,6 +57,7 @@ std::unique_ptr<UniPlayer> UniPlayer::create()
         return nullptr;
     std::unique_ptr<UniPlayer> uni(new UniPlayer(player));
     SVSetCallback(player, engineCallback, uni.get());
+    SVSetReadEndCallback(player, readEndCallback);
     return uni;
 }
 
@@ -59,46 +66,17 @@ UniPlayer::UniPlayer(SVPlayer *player) : player_(player) {}
 UniPlayer::~UniPlayer()
 {
     RunLoop::cancelAllPerforms(this);
+    heardTimer_.invalidate();
+    fadeEnd_.invalidate();
     SVSetCallback(player_, nullptr, nullptr);
     SVDestroy(player_);
 }
 
-void UniPlayer::HeardClock::start(double position, double sampleRate)
+// Engine, main run loop, from inside a refill.
+void UniPlayer::readEndCallback(void *userData)
 {
-    stretches.assign(1, {0, position});
-    fileStart = 0;
-    rate = sampleRate;
-}
-
-void UniPlayer::HeardClock::jump(double readBefore, double readAfter, int64_t played)
-{
-    if (!valid())
-        return;
-    const Stretch last = stretches.back();
-    int64_t frame = last.frame + std::llround((readBefore - last.position) * rate);
-    // Stretches wholly heard already are of no further use.
-    while (stretches.size() > 1 && stretches[1].frame <= played)
-        stretches.erase(stretches.begin());
-    stretches.push_back({std::max(frame, last.frame), readAfter});
-}
-
-void UniPlayer::HeardClock::follow(double oldEnd, int64_t played)
-{
-    jump(oldEnd, 0.0, played);
-    if (valid())
-        fileStart = stretches.back().frame;
-}
-
-double UniPlayer::HeardClock::heard(int64_t played) const
-{
-    if (played < fileStart)
-        return double(played - fileStart) / rate;
-    const Stretch *at = &stretches.front();
-    for (const Stretch &s : stretches) {
-        if (s.frame <= played)
-            at = &s;
-    }
-    return at->position + double(played - at->frame) / rate;
+    if (userData)
+        static_cast<UniPlayer *>(userData)->onReadEnd();
 }
 
 void UniPlayer::setCurrentItem(const PlayableItemPtr &item)
@@ -108,38 +86,38 @@ void UniPlayer::setCurrentItem(const PlayableItemPtr &item)
     if (currentItem_)
         previousItem_ = currentItem_;
     currentItem_ = item;
-    itemEnded_ = false;
 }
 
 bool UniPlayer::playing() const
 {
-    return SVGetStatus(player_) == SVStatusPlaying;
+    return SVIsAudible(player_);
 }
 
-int64_t UniPlayer::playedFrames() const
+// The item is heard from now on and read from its start: what was read ahead is no longer.
+void UniPlayer::startCurrent(const PlayableItemPtr &item)
 {
-    return AudioQueuePlayedFrames(player_->queue);
+    setCurrentItem(item);
+    readItem_ = item;
+    queuedItem_.reset();
+    upcoming_.clear();
+    heardTimer_.invalidate();
+    forgetEnd();
 }
 
-bool UniPlayer::runsOnInto(const PlayableItem &item) const
+void UniPlayer::forgetEnd()
 {
-    return currentItem_ && currentItem_->path() == item.path() &&
-           item.trackNumber() == currentItem_->trackNumber() + 1 && (playing() || starting_) &&
-           std::fabs(item.startTime() - currentTime()) < kRunOnTolerance;
+    itemEnded_ = false;
+    nextChosen_ = false;
+    chosenNext_.reset();
 }
 
-bool UniPlayer::followsOn(const PlayableItem &item) const
+void UniPlayer::cancelPending()
 {
-    if (!currentItem_ || currentItem_->ownFile() || item.ownFile() || currentItem_->path() != item.path() ||
-        item.trackNumber() != currentItem_->trackNumber() + 1)
-        return false;
-    // An ended file has been read to its end, and its queue still holds what follows.
-    int32_t status = SVGetStatus(player_);
-    if (status != SVStatusPlaying && status != SVStatusEnded && !starting_)
-        return false;
-    if (status == SVStatusEnded && player_->read_end_reached)
-        return false;  // read only to a locked track's end: nothing of this one is queued
-    return currentTime() >= item.startTime() - kRunOnTolerance;
+    RunLoop::cancelPerform(this, kPlayAction, QVariant());
+    RunLoop::cancelPerform(this, kPauseAction, QVariant());
+    pendingItem_.reset();
+    pendingPause_ = false;
+    suspended_ = false;
 }
 
 void UniPlayer::play(const PlayableItemPtr &item)
@@ -147,98 +125,134 @@ void UniPlayer::play(const PlayableItemPtr &item)
     if (!item)
         return;
     // A change asked for now replaces one still waiting for its turn.
-    RunLoop::cancelPerform(this, kPlayAction, QVariant());
-    RunLoop::cancelPerform(this, kPauseAction, QVariant());
-
-    // An ended or failed file is started afresh: a seek and restart would drop what its
-    // queue still holds, where a new start lets it play out first.
-    int32_t status = SVGetStatus(player_);
-    bool sameFile = currentItem_ && currentItem_->path() == item->path() &&
-                    SVCurrentFile(player_) && status != SVStatusEnded && status != SVStatusError;
-    if (sameFile && runsOnInto(*item)) {
-        runOnInto(item);
-        return;
-    }
-    setCurrentItem(item);
-    queuedItem_.reset();
+    cancelPending();
+    cancelFadeEnd();
+    const bool sameFile = readItem_ && readItem_->path() == item->path() && SVCurrentFile(player_) &&
+                          SVGetStatus(player_) != SVStatusError;
+    startCurrent(item);
     if (!sameFile) {
-        startFile(item);
+        if (startFile(item, -1.0))
+            dispatchEvent(EventFileChanged);
         return;
     }
+    // The queue drops what it holds of the old place and refills from the item's start.
     boundReading();
-    seekToTime(item->startTime());
+    SVSeek(player_, item->startTime());
     if (!playing())
         play();
-    dispatchEvent(EventFileChanged);
-}
-
-void UniPlayer::runOnInto(const PlayableItemPtr &item)
-{
-    setCurrentItem(item);
-    queuedItem_.reset();
-    boundReading();
     dispatchEvent(EventFileChanged);
 }
 
 void UniPlayer::setLocked(bool locked)
 {
     locked_ = locked;
-    boundReading();
+    if (!locked || !readItem_)
+        return;
+    // The lock is for the item heard: reading that ran on past it goes back to it.
+    if (!upcoming_.empty() && currentItem_) {
+        seekToTime(currentTime());
+        return;
+    }
+    if (!nextChosen_ && !itemEnded_)
+        return;  // the repeat comes at the read end
+    // Reading stopped at the item's end and what follows was chosen unlocked: while that end
+    // still plays, the item runs on into its repeat; once heard out, it starts again.
+    if (SVIsAudible(player_)) {
+        cancelPending();
+        forgetEnd();
+        repeatReadItem();
+    } else if (pendingItem_) {
+        pendingItem_ = readItem_;
+    }
 }
 
-// A locked cue track is read as if its file ended with it: the engine then reports the end
-// and plays out its queue, which holds nothing of the next track, before the repeat starts
-// afresh. Set again whenever the item or the lock changes; the engine keeps it across
+// Inside or after the read item's end: reading goes back to its start, announced when heard.
+void UniPlayer::repeatReadItem()
+{
+    const double start = readItem_->ownFile() ? 0.0 : double(readItem_->startTime());
+    SVContinueAt(player_, start);
+    upcoming_.push_back({readItem_, {SVGetReadPoint(player_).stretch, start}});
+    watchHeard();
+}
+
+// A cue track is read as if its file ended with it, so that what follows it is chosen exactly
+// where its reading stops. Set whenever the read item changes; the engine keeps it across
 // SVPlayFile, so it is in place before a new file's first reads.
 void UniPlayer::boundReading()
 {
-    const PlayableItem *item = currentItem_.get();
-    if (locked_ && item && !item->ownFile())
+    const PlayableItem *item = readItem_.get();
+    if (item && !item->ownFile())
         SVSetReadEnd(player_, double(item->startTime()) + double(item->totalTime()));
     else
         SVSetReadEnd(player_, -1.0);
 }
 
-void UniPlayer::adoptFile(SVFile *file, double position)
-{
-    knownFile_ = file;
-    knownFileEnd_ = file ? file->duration : 0.0;
-    if (file)
-        clock_.start(position, file->sample_rate);
-}
-
-void UniPlayer::startFile(const PlayableItemPtr &item)
+bool UniPlayer::startFile(const PlayableItemPtr &item, double at)
 {
     SVFile *file = openFile(*item);
     if (!file) {
         setCurrentItem(nullptr);
+        readItem_.reset();
         onItemEnd();
-        return;
+        return false;
     }
-    if (!item->ownFile())
+    if (at >= 0)
+        SVFileSeek(file, at);
+    else if (!item->ownFile())
         SVFileSeek(file, item->startTime());
-    adoptFile(file, SVFileTell(file));
+    knownFile_ = file;
     boundReading();
-    starting_ = true;
     SVPlayFile(player_, file);
-    starting_ = false;
+    return true;
 }
 
 void UniPlayer::play()
 {
-    RunLoop::cancelPerform(this, kPauseAction, QVariant());
-    itemEnded_ = false;
-    int32_t status = SVGetStatus(player_);
-    // These two build a fresh queue (an ended file from its start).
-    if (status == SVStatusStopped || status == SVStatusEnded)
-        adoptFile(SVCurrentFile(player_), status == SVStatusEnded ? 0.0 : SVGetCurrentPosition(player_));
-    starting_ = true;
+    cancelFadeEnd();
+    const int32_t status = SVGetStatus(player_);
+    if (status == SVStatusError && currentItem_) {
+        // The output broke or a read failed: the item starts again where it was heard.
+        PlayableItemPtr item = currentItem_;
+        const double at = SVGetHeardPoint(player_).position;
+        cancelPending();
+        readItem_ = item;
+        queuedItem_.reset();
+        upcoming_.clear();
+        forgetEnd();
+        startFile(item, at);
+        return;
+    }
+    if (status == SVStatusEnded && SVIsAudible(player_))
+        return;  // the end still plays
+    if (status == SVStatusEnded && currentItem_ && !currentItem_->ownFile()) {
+        // Played out: the track again, not its album from the start.
+        play(currentItem_);
+        return;
+    }
+    if (status == SVStatusStopped || status == SVStatusEnded) {
+        upcoming_.clear();
+        forgetEnd();
+    }
     SVPlay(player_);
-    starting_ = false;
+    if (suspended_ && SVGetStatus(player_) != SVStatusPaused) {
+        suspended_ = false;
+        if (pendingItem_)
+            playWhenHeard(pendingItem_, 0);
+        else if (pendingPause_)
+            pauseWhenHeard(0);
+    }
+    watchHeard();
 }
 
 void UniPlayer::pause()
 {
+    // What waits for the end to be heard waits with the pause, instead of taking the pause for
+    // the end.
+    if (pendingItem_ || pendingPause_) {
+        RunLoop::cancelPerform(this, kPlayAction, QVariant());
+        RunLoop::cancelPerform(this, kPauseAction, QVariant());
+        suspended_ = true;
+    }
     SVPause(player_);
 }
 
@@ -246,26 +260,37 @@ void UniPlayer::queueItem(const PlayableItemPtr &item)
 {
     if (!item)
         return;
+    // Set first: a file that joins may be taken at once, while the end plays out.
+    queuedItem_ = item;
     if (item->ownFile()) {
         if (SVFile *file = openFile(*item))
             SVAddFile(player_, file);
     }
-    queuedItem_ = item;
 }
 
 void UniPlayer::seekToTime(float seconds)
 {
-    // While playing, the queue still plays what it holds from before the seek.
-    bool wasPlaying = playing();
-    double before = SVGetCurrentPosition(player_);
+    cancelPending();
+    forgetEnd();
+    upcoming_.clear();
+    heardTimer_.invalidate();
+    PlayableItemPtr item = currentItem_;
+    if (item && readItem_ && readItem_->path() != item->path()) {
+        // Reading has moved on into the next file: the one heard starts again at the target.
+        readItem_ = item;
+        queuedItem_.reset();
+        startFile(item, seconds);
+        return;
+    }
+    if (item)
+        readItem_ = item;
+    boundReading();
     SVSeek(player_, seconds);
-    if (wasPlaying)
-        clock_.jump(before, SVGetCurrentPosition(player_), playedFrames());
 }
 
 float UniPlayer::currentTime() const
 {
-    return float(SVGetCurrentPosition(player_));
+    return float(SVGetHeardPoint(player_).position);
 }
 
 void UniPlayer::setVolume(float volume)
@@ -325,20 +350,25 @@ void UniPlayer::onPlayerEvent(int32_t event)
         break;
     case EventFileChanged:
         // Our own SVPlayFile reports the file we handed it; only a switch inside the engine's
-        // chain brings the queued item in. (Priming may already have queued the next item.)
+        // chain brings the queued item in. Either is reported when it is heard.
         if (SVFile *file = SVCurrentFile(player_); file != knownFile_) {
-            clock_.follow(knownFileEnd_, playedFrames());
             knownFile_ = file;
-            knownFileEnd_ = file ? file->duration : 0.0;
+            forgetEnd();
             if (queuedItem_) {
-                setCurrentItem(queuedItem_);
+                readItem_ = queuedItem_;
                 queuedItem_.reset();
+                upcoming_.push_back({readItem_, {SVGetReadPoint(player_).stretch, 0.0}});
+                watchHeard();
             }
             boundReading();
         }
-        break;
+        return;
     case EventPaused:
+        // Played out: what was read ahead has been heard by now.
+        watchHeard();
+        break;
     case EventPlaying:
+        watchHeard();
         break;
     case EventEnded:
         onEnded();
@@ -353,115 +383,176 @@ void UniPlayer::onPlayerEvent(int32_t event)
     dispatchEvent(event);
 }
 
+PlayableItemPtr UniPlayer::askNext()
+{
+    if (!delegate_)
+        return nullptr;
+    PlayableItemPtr heard = std::exchange(currentItem_, readItem_);
+    PlayableItemPtr next = delegate_->nextItem();
+    currentItem_ = heard;
+    return next;
+}
+
+PlayableItemPtr UniPlayer::takeNext()
+{
+    if (queuedItem_) {
+        PlayableItemPtr next = queuedItem_;
+        queuedItem_.reset();
+        return next;
+    }
+    return askNext();
+}
+
+// Reading of the read item stopped at its end, inside the engine's refill: a repeat, or the
+// next track of the same file, goes on in the same queue without a gap.
+void UniPlayer::onReadEnd()
+{
+    PlayableItemPtr item = readItem_;
+    if (!item)
+        return;
+    if (locked_) {
+        repeatReadItem();
+        return;
+    }
+    // A whole file goes on into a joinable queued file, or ends.
+    if (item->ownFile() || nextChosen_)
+        return;
+    PlayableItemPtr next = takeNext();
+    nextChosen_ = true;
+    chosenNext_ = next;
+    if (!next || next->ownFile() || next->path() != item->path())
+        return;  // another file, or nothing: once this end is heard
+    nextChosen_ = false;
+    chosenNext_.reset();
+    readItem_ = next;
+    // The next track where the last one ends reads on; any other is a jump.
+    const double rate = SVCurrentFile(player_)->sample_rate;
+    if (std::fabs(double(next->startTime()) - SVGetCurrentPosition(player_)) * rate >= 0.5)
+        SVContinueAt(player_, next->startTime());
+    boundReading();
+    upcoming_.push_back({next, {SVGetReadPoint(player_).stretch, double(next->startTime())}});
+    watchHeard();
+}
+
 void UniPlayer::onEnded()
 {
     if (itemEnded_)
         return;
     itemEnded_ = true;
-    if (!locked_) {
+    endPoint_ = SVGetReadPoint(player_);
+    if (locked_ && readItem_) {
+        // The repeat could not run on in the queue: it starts again once this end is heard.
+        nextChosen_ = false;
+        chosenNext_.reset();
+        playWhenHeard(readItem_, 0);
+        return;
+    }
+    if (!nextChosen_) {
         onItemEnd();
         return;
     }
-    // Out of the engine's callback; the ended queue is heard out before the repeat starts.
-    if (currentItem_)
-        playWhenHeard(currentItem_, 0);
+    PlayableItemPtr next = chosenNext_;
+    nextChosen_ = false;
+    chosenNext_.reset();
+    if (next)
+        playWhenHeard(next, kNextItemDelay);
 }
 
 void UniPlayer::checkPlayer()
 {
-    if (!currentItem_)
+    // A cue track's end is met where its reading stops; a whole file's successor is queued
+    // near its end, so the engine can join it.
+    const PlayableItem *item = readItem_.get();
+    if (!item || !item->ownFile() || locked_ || queuedItem_)
         return;
-    PlayableItemPtr current = currentItem_;  // onItemEnd may replace it
-    const PlayableItem &item = *current;
-    float now = currentTime();
-    if (item.ownFile()) {
-        if (locked_ || queuedItem_)
-            return;
-        SVFile *file = SVCurrentFile(player_);
-        if (file && file->next)
-            return;
-        if (std::fabs(now - item.totalTime()) < 1.0f && delegate_)
-            queueItem(delegate_->nextItem());
+    SVFile *file = SVCurrentFile(player_);
+    if (file && file->next)
         return;
-    }
-    if (itemEnded_)
-        return;
-    if (now >= item.startTime() + item.totalTime() - 0.1f) {
-        // A bounded read brings the end as an engine end instead, once the track is heard.
-        if (locked_ && SVReadEndActive(player_))
-            return;
-        if (locked_) {
-            seekToTime(item.startTime());
-        } else {
-            itemEnded_ = true;
-            onItemEnd();
-        }
-    }
+    if (std::fabs(float(SVGetCurrentPosition(player_)) - item->totalTime()) < 1.0f && delegate_)
+        queueItem(askNext());
 }
 
 void UniPlayer::onItemEnd()
 {
+    // Where the read item's end is heard: where its data stopped, or where it is to stop.
+    endPoint_ = SVGetReadPoint(player_);
+    if (SVGetStatus(player_) != SVStatusEnded && readItem_)
+        endPoint_.position = double(readItem_->startTime()) + double(readItem_->totalTime());
     PlayableItemPtr next;
     if (queuedItem_) {
         next = queuedItem_;
         queuedItem_.reset();
     } else if (delegate_) {
-        next = delegate_->nextItem();
+        next = askNext();
         if (!next) {
-            pauseWhenHeard(0);
+            // An ended stream stops by itself once played out; a playing one is paused there.
+            if (SVGetStatus(player_) == SVStatusPlaying)
+                pauseWhenHeard(0);
             return;
         }
     } else {
         return;
     }
-    // The next track of the same file follows on from what has been read: it takes over
-    // now, so that its own end is seen in the reports to come however fast output runs. One
-    // report can cover several short tracks (a buffer of low-rate audio lasts seconds), and
-    // an ended file reports nothing more: its end may already have been read too.
-    if (followsOn(*next)) {
-        runOnInto(next);
-        checkPlayer();
-        return;
-    }
     playWhenHeard(next, kNextItemDelay);
 }
 
-bool UniPlayer::currentEndHeard() const
+double UniPlayer::untilEndHeard() const
 {
-    if (!currentItem_)
-        return true;
-    int32_t status = SVGetStatus(player_);
-    if (status != SVStatusPlaying && status != SVStatusEnded)
-        return true;  // paused or stopped: waiting would not bring the end any nearer
-    AudioQueue *queue = player_->queue;
-    uint32_t running = 0;
-    if (!queue || !clock_.valid() || AudioQueueGetIsRunning(queue, &running) != kAudioQueueNoErr ||
-        !running)
-        return true;  // a queue that stopped has played all it had
-    double end = double(currentItem_->startTime()) + double(currentItem_->totalTime());
-    return clock_.heard(playedFrames()) >= end - 0.5 / clock_.rate;
+    return SVSecondsUntilHeard(player_, endPoint_);
+}
+
+bool UniPlayer::endHeard() const
+{
+    const int32_t status = SVGetStatus(player_);
+    if (status == SVStatusStopped || status == SVStatusError)
+        return true;  // nothing more will be heard
+    if (status == SVStatusPaused)
+        return false;  // the user paused: the end is not heard
+    return untilEndHeard() <= kHeardTolerance;
 }
 
 void UniPlayer::playWhenHeard(const PlayableItemPtr &item, double delay)
 {
-    RunLoop::performAfterDelay(this, kPlayAction, QVariant(), delay, [this, item] {
-        if (!currentEndHeard()) {
-            playWhenHeard(item, kHeardPollDelay);
+    pendingItem_ = item;
+    RunLoop::performAfterDelay(this, kPlayAction, QVariant(), delay, [this] {
+        if (!endHeard()) {
+            playWhenHeard(pendingItem_, pollDelay(untilEndHeard()));
             return;
         }
-        play(item);
+        PlayableItemPtr next = std::move(pendingItem_);
+        pendingItem_.reset();
+        play(next);
     });
 }
 
 void UniPlayer::pauseWhenHeard(double delay)
 {
+    pendingPause_ = true;
     RunLoop::performAfterDelay(this, kPauseAction, QVariant(), delay, [this] {
-        if (!currentEndHeard()) {
-            pauseWhenHeard(kHeardPollDelay);
+        if (!endHeard()) {
+            pauseWhenHeard(pollDelay(untilEndHeard()));
             return;
         }
-        pause();
+        pendingPause_ = false;
+        SVPause(player_);
     });
+}
+
+// Announces each item read ahead once its start is heard.
+void UniPlayer::watchHeard()
+{
+    heardTimer_.invalidate();
+    while (!upcoming_.empty()) {
+        const double until = SVSecondsUntilHeard(player_, upcoming_.front().start);
+        if (until > kHeardTolerance) {
+            heardTimer_.start(pollDelay(until), [this] { watchHeard(); });
+            return;
+        }
+        PlayableItemPtr item = upcoming_.front().item;
+        upcoming_.pop_front();
+        setCurrentItem(item);
+        dispatchEvent(EventFileChanged);
+    }
 }
 
 void UniPlayer::sleep()
@@ -478,7 +569,22 @@ void UniPlayer::sleepTransition(int step)
         return;
     }
     RunLoop::cancelAllPerforms(this);
+    pendingItem_.reset();
+    pendingPause_ = false;
+    suspended_ = false;
     setVolume(0.0f);
-    pause();
+    // What the output held at the last level plays out first, so the fade ends in silence.
+    fadeEnd_.start(kFadeStepDelay, [this] {
+        pause();
+        setVolume(1.0f);
+    });
+}
+
+// The user starts something while the faded-out player waits to pause: it plays at full volume.
+void UniPlayer::cancelFadeEnd()
+{
+    if (!fadeEnd_.isValid())
+        return;
+    fadeEnd_.invalidate();
     setVolume(1.0f);
 }

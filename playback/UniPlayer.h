@@ -1,23 +1,27 @@
 // The application's player: knows the current, queued and previous item, plays cue-sheet
 // tracks as stretches of their album file, prepares the next file near the end so the engine
 // can join it without a gap, repeats when locked, fades out for the sleep timer, and passes
-// every engine event on to a small table of handlers. Main thread only.
+// the engine's events on to a small table of handlers. What it reports follows what is heard:
+// the current item changes (code 1) when its first sample is heard, however far the engine
+// has read ahead. Main thread only.
 #pragma once
 
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
+#include "engine/SVPlayer.h"
 #include "metadata/PlayableItem.h"
-
-struct SVFile;
-struct SVPlayer;
+#include "platform/RunLoop.h"
 
 class UniPlayerDelegate {
 public:
-    // Main thread. The item to play after the current one, or null to stop.
+    // Main thread. The item to play after the current one, or null to stop. While this is
+    // asked, the player's currentItem is the item being read, which the answer must follow (it
+    // runs ahead of the item heard when short tracks are buffered).
     virtual PlayableItemPtr nextItem() = 0;
 
 protected:
@@ -52,12 +56,17 @@ public:
     template <auto Method>
     static UniPlayerAction action();
 
+    // Starts the item; a change inside the file being played is heard at once.
     void play(const PlayableItemPtr &item);
+    // Resumes; after an output failure, starts the current item again where it was heard.
     void play();
+    // Pauses what is heard, at any moment; a change waiting for the end to be heard waits
+    // with it until play().
     void pause();
     void queueItem(const PlayableItemPtr &item);
+    // File-relative seconds; heard at once while playing.
     void seekToTime(float seconds);
-    float currentTime() const;  // read position in the current file, ahead of what is heard
+    float currentTime() const;  // seconds into the current item's file that have been heard
     void setVolume(float volume);
     float getVolume() const;
 
@@ -81,6 +90,7 @@ public:
     void setDelegate(UniPlayerDelegate *delegate) { delegate_ = delegate; }
     bool locked() const { return locked_; }
     void setLocked(bool locked);
+    // Something is heard: playing, or the end of the last item playing out.
     bool playing() const;
 
 private:
@@ -91,61 +101,61 @@ private:
         void *target;
         int32_t event;
     };
-
-    // Where in the current file the output is: the file position at which each stretch of
-    // played frames of the current output queue began. The engine's read position runs ahead
-    // of what is heard by what the queue holds.
-    struct HeardClock {
-        struct Stretch {
-            int64_t frame;    // played-frame count of the queue at which the stretch starts
-            double position;  // file position there, seconds
-        };
-        std::vector<Stretch> stretches;
-        int64_t fileStart = 0;  // where the current file's first stretch starts
-        double rate = 0;
-
-        void start(double position, double sampleRate);
-        // A seek while playing: what is read next follows what was read before.
-        void jump(double readBefore, double readAfter, int64_t played);
-        // A gapless switch: the new file begins where the old one ended.
-        void follow(double oldEnd, int64_t played);
-        bool valid() const { return rate > 0 && !stretches.empty(); }
-        // Seconds into the current file; negative while the previous file is still heard.
-        double heard(int64_t played) const;
+    // An item the engine reads already, announced once its start is heard.
+    struct Upcoming {
+        PlayableItemPtr item;
+        SVPoint start;
     };
 
+    static void readEndCallback(void *userData);
     void setCurrentItem(const PlayableItemPtr &item);
+    void startCurrent(const PlayableItemPtr &item);
+    bool startFile(const PlayableItemPtr &item, double at);
+    void boundReading();
+    PlayableItemPtr askNext();
+    PlayableItemPtr takeNext();
+    void onReadEnd();
+    void repeatReadItem();
     void onEnded();
-    void runOnInto(const PlayableItemPtr &item);
-    bool runsOnInto(const PlayableItem &item) const;
-    bool followsOn(const PlayableItem &item) const;
+    void forgetEnd();
+    void cancelPending();
     void playWhenHeard(const PlayableItemPtr &item, double delay);
     void pauseWhenHeard(double delay);
-    bool currentEndHeard() const;
-    void startFile(const PlayableItemPtr &item);
-    void boundReading();
-    void adoptFile(SVFile *file, double position);
-    int64_t playedFrames() const;
+    bool endHeard() const;
+    double untilEndHeard() const;
+    void watchHeard();
+    void cancelFadeEnd();
 
     SVPlayer *player_;
-    PlayableItemPtr currentItem_;
+    PlayableItemPtr currentItem_;  // the item heard
     PlayableItemPtr previousItem_;
     PlayableItemPtr queuedItem_;
     UniPlayerDelegate *delegate_ = nullptr;
     bool locked_ = false;
     Handler handlers_[kHandlerCount] = {};
 
-    // The engine may report one end several times while its buffers drain, and a cue track's
-    // end is also seen in the position reports: the current item ends once.
-    bool itemEnded_ = false;
-    // The engine's current file as last seen here, and where it ends: a file change that
-    // leaves it in place is our own start, not a gapless switch to the queued item.
+    // The item the engine reads: the current one, or one after it that is not heard yet.
+    PlayableItemPtr readItem_;
+    std::deque<Upcoming> upcoming_;
+    OneShotTimer heardTimer_;
+    // The engine's current file as last seen here: a file change that leaves it in place is
+    // our own start, not a gapless switch to the queued item.
     SVFile *knownFile_ = nullptr;
-    double knownFileEnd_ = 0;
-    HeardClock clock_;
-    // While our own call primes a new queue: reading has begun though the engine does not
-    // report playing yet, so a short track that ends inside the priming can still run on.
-    bool starting_ = false;
+
+    // The engine may report one end several times, and the read item's end is also met where
+    // its reading stops: it ends once.
+    bool itemEnded_ = false;
+    // Chosen where the read item's reading stopped, to play once its end is heard.
+    bool nextChosen_ = false;
+    PlayableItemPtr chosenNext_;
+    // A change waiting for the read item's end to be heard (the next item, or a pause at the
+    // end of the list), and where that end is heard. Held while the user has paused.
+    PlayableItemPtr pendingItem_;
+    bool pendingPause_ = false;
+    bool suspended_ = false;
+    SVPoint endPoint_ = {0, 0.0};
+    // The fade's last step: silence, then the pause.
+    OneShotTimer fadeEnd_;
 };
 
 template <class Member>

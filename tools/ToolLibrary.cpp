@@ -1,5 +1,4 @@
-// The library probes: playable items, the headless player, lyric and playlist files.
-#include <QFileInfo>
+// The library probes: playable items, lyric and playlist files.
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -7,15 +6,11 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "files/M3u.h"
 #include "metadata/PlayableItem.h"
-#include "platform/AudioQueue.h"
-#include "platform/RunLoop.h"
 #include "playback/Lrc.h"
-#include "playback/UniPlayer.h"
 #include "tools/Json.h"
 #include "tools/ToolCommands.h"
 
@@ -92,132 +87,6 @@ int toolItem(int argc, char **argv)
     printJson(items);
     return 0;
 }
-namespace {
-
-const char kPlayUsage[] = "play [--output OUT] [--loop-track] [--seconds N] ITEM...";
-
-// PATH, or PATH#N for the N-th cue track of that file.
-PlayableItemPtr commandLineItem(const QString &argument)
-{
-    qsizetype hash = argument.lastIndexOf('#');
-    if (hash > 0) {
-        bool isNumber = false;
-        int n = argument.mid(hash + 1).toInt(&isNumber);
-        QString path = argument.left(hash);
-        if (isNumber && QFileInfo::exists(path)) {
-            PlayableItemPtr album = PlayableItem::itemWithPath(path);
-            if (!album || n < 1 || n > album->subItems().size())
-                return nullptr;
-            return album->subItems()[n - 1];
-        }
-    }
-    return PlayableItem::itemWithPath(argument);
-}
-
-// Answers the items of the command line in order, then nil; reports every controller event.
-class CommandLinePlayer : public UniPlayerDelegate {
-public:
-    CommandLinePlayer(UniPlayer *player, std::vector<PlayableItemPtr> items)
-        : player_(player), items_(std::move(items))
-    {
-        registerEvents(std::make_integer_sequence<int32_t, UniPlayer::EventError + 1>());
-    }
-    ~CommandLinePlayer() { player_->removeEventHandler(this); }
-
-    // Main thread.
-    PlayableItemPtr nextItem() override
-    {
-        if (next_ < items_.size())
-            return items_[next_++];
-        exhausted_ = true;
-        // The last item could not be opened: nothing will play out.
-        if (!player_->currentItem())
-            RunLoop::postToMain([] { RunLoop::quit(1); });
-        return nullptr;
-    }
-
-private:
-    template <int32_t... Events>
-    void registerEvents(std::integer_sequence<int32_t, Events...>)
-    {
-        (player_->addEventHandler(this, &CommandLinePlayer::onEvent<Events>, Events), ...);
-    }
-
-    // Main thread, called by the player's handler table.
-    template <int32_t Event>
-    static void onEvent(void *target)
-    {
-        auto *self = static_cast<CommandLinePlayer *>(target);
-        fprintf(stderr, "event %d\n", int(Event));
-        if (Event == UniPlayer::EventFileChanged) {
-            const PlayableItemPtr &item = self->player_->currentItem();
-            if (item && item != self->shown_) {
-                self->shown_ = item;
-                fprintf(stderr, "playing %s\n", item->description().toUtf8().constData());
-            }
-        } else if (Event == UniPlayer::EventPaused && self->exhausted_) {
-            RunLoop::quit(0);
-        } else if (Event == UniPlayer::EventError) {
-            RunLoop::quit(1);
-        }
-    }
-
-    UniPlayer *player_;
-    std::vector<PlayableItemPtr> items_;
-    size_t next_ = 1;
-    bool exhausted_ = false;
-    PlayableItemPtr shown_;
-};
-
-}  // namespace
-
-int toolPlay(int argc, char **argv)
-{
-    bool loop = false;
-    double seconds = 0;
-    std::vector<PlayableItemPtr> items;
-    for (int i = 0; i < argc; i++) {
-        if (strcmp(argv[i], "--output") == 0 && i + 1 < argc) {
-            setenv("SONAVEL_AUDIO_OUTPUT", argv[++i], 1);
-        } else if (strcmp(argv[i], "--loop-track") == 0) {
-            loop = true;
-        } else if (strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
-            seconds = atof(argv[++i]);
-        } else if (strncmp(argv[i], "--", 2) == 0) {
-            return toolUsage(kPlayUsage);
-        } else {
-            PlayableItemPtr item = commandLineItem(QString::fromLocal8Bit(argv[i]));
-            if (!item) {
-                fprintf(stderr, "sonavel-tool: cannot play '%s'\n", argv[i]);
-                return 1;
-            }
-            items.push_back(item);
-        }
-    }
-    if (items.empty())
-        return toolUsage(kPlayUsage);
-
-    std::unique_ptr<UniPlayer> player = UniPlayer::create();
-    if (!player)
-        return 1;
-    PlayableItemPtr first = items.front();
-    int code;
-    {
-        CommandLinePlayer commandLine(player.get(), std::move(items));
-        player->setDelegate(&commandLine);
-        player->setLocked(loop);
-        OneShotTimer timeout;
-        if (seconds > 0)
-            timeout.start(seconds, [] { RunLoop::quit(0); });
-        player->play(first);
-        code = RunLoop::run();
-        player->setDelegate(nullptr);
-    }
-    player.reset();
-    AudioQueueWaitForDisposed();
-    return code;
-}
-
 int toolLrc(int argc, char **argv)
 {
     if (argc != 1)

@@ -24,7 +24,9 @@ const Command kCommands[] = {
     {"ftpd", "ftpd [--port N] [--root DIR]", toolFtpd},
     {"render", "render [--output OUT] FILE...", toolRender},
     {"item", "item [--cover] PATH...", toolItem},
-    {"play", "play [--output OUT] [--loop-track] [--seconds N] ITEM...", toolPlay},
+    {"play", "play [--output OUT] [--loop-track] [--seconds N] [--do T:ACTION]... ITEM...\n"
+             "      (ACTION: pause, play, toggle, seek=S, next, previous, lock, unlock, sleep, item=ITEM)",
+     toolPlay},
     {"lrc", "lrc FILE", toolLrc},
     {"m3u", "m3u FILE", toolM3u},
 };

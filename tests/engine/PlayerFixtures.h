@@ -171,6 +171,49 @@ inline WavOutput parseWav(const std::string &b)
     return w;
 }
 
+// A counter signal: stereo 16-bit frames that hold their own index, from `first` on (the low
+// 16 bits left, the high 16 bits right), so that every jump, repeat, gap or loss in what is
+// played back shows as a break in the count.
+inline std::string counterPcm(int64_t first, int64_t frames)
+{
+    std::string s;
+    s.reserve(size_t(frames) * 4);
+    for (int64_t n = first; n < first + frames; ++n) {
+        putLE(s, uint64_t(n) & 0xFFFF, 2);
+        putLE(s, (uint64_t(n) >> 16) & 0xFFFF, 2);
+    }
+    return s;
+}
+
+// A stretch of consecutive counter values.
+struct CounterRun {
+    int64_t first;
+    int64_t count;
+    bool operator==(const CounterRun &) const = default;
+};
+
+// What rendered counter PCM holds, as runs of consecutive values.
+inline std::vector<CounterRun> counterRuns(const std::string &pcm)
+{
+    std::vector<CounterRun> runs;
+    for (size_t at = 0; at + 4 <= pcm.size(); at += 4) {
+        const int64_t n = int64_t(getLE(pcm, at, 2)) | int64_t(getLE(pcm, at + 2, 2)) << 16;
+        if (!runs.empty() && runs.back().first + runs.back().count == n)
+            ++runs.back().count;
+        else
+            runs.push_back({n, 1});
+    }
+    return runs;
+}
+
+inline std::string runsText(const std::vector<CounterRun> &runs)
+{
+    std::string s;
+    for (const CounterRun &r : runs)
+        s += "[" + std::to_string(r.first) + " +" + std::to_string(r.count) + "]";
+    return s.empty() ? "(nothing)" : s;
+}
+
 // Big-endian samples as the WAV output holds them.
 inline std::string swapped(const std::string &pcm, uint32_t bits)
 {

@@ -468,23 +468,26 @@ TEST(AudioQueue, ImmediateStopDropsWhatIsQueuedAndGivesTheBuffersBack)
     EXPECT_TRUE(w.data == std::string(4096, '\x22'));
 }
 
+// A disposed queue's tail plays out before the next queue opens its output, however long the
+// tail is (here longer than any fixed wait would be), and the two never play at once.
 TEST(AudioQueue, DisposingAfterDrainRequestPlaysTheTailBeforeTheNextQueue)
 {
     TempDir dir;
     const std::string path = dir.file("tail.wav");
-    AudioStreamBasicDescription format = pcmFormat(16, 1, 8000, false, true);
+    const std::string next = AudioSinkNumberedPath(path, 2);
+    AudioStreamBasicDescription format = pcmFormat(16, 1, 1000, false, true);
     // Real-time pace, so the tail is still queued when the owner moves on.
     const std::string output = "wav:" + path;
-    std::string first = noise(8000, 1);
-    std::string second = noise(4000, 2);
+    std::string first = noise(2 * 5500, 1);  // 5.5 s
+    std::string second = noise(2 * 200, 2);
     auto onBuffer = [](void *, AudioQueue *, AudioQueueBuffer *) { ADD_FAILURE() << "no callback after dispose"; };
     AudioQueue *a = nullptr;
     ASSERT_EQ(AudioQueueNewOutput(&format, onBuffer, nullptr, &a, output.c_str()), kAudioQueueNoErr);
     for (int i = 0; i < 2; ++i) {
         AudioQueueBuffer *b = nullptr;
-        ASSERT_EQ(AudioQueueAllocateBuffer(a, 4000, &b), kAudioQueueNoErr);
-        memcpy(b->mAudioData, first.data() + i * 4000, 4000);
-        b->mAudioDataByteSize = 4000;
+        ASSERT_EQ(AudioQueueAllocateBuffer(a, uint32_t(first.size() / 2), &b), kAudioQueueNoErr);
+        memcpy(b->mAudioData, first.data() + i * first.size() / 2, first.size() / 2);
+        b->mAudioDataByteSize = uint32_t(first.size() / 2);
         ASSERT_EQ(AudioQueueEnqueueBuffer(a, b, 0, nullptr), kAudioQueueNoErr);
     }
     AudioQueueStart(a);
@@ -493,11 +496,25 @@ TEST(AudioQueue, DisposingAfterDrainRequestPlaysTheTailBeforeTheNextQueue)
 
     Feeder f;
     f.data = second;
-    ASSERT_TRUE(playAll(f, format, output, 1.0f, 4000));
+    ASSERT_EQ(AudioQueueNewOutput(&format, Feeder::onBuffer, &f, &f.queue, output.c_str()), kAudioQueueNoErr);
+    AudioQueueAddPropertyListener(f.queue, kAudioQueueProperty_IsRunning, Feeder::onRunning, &f);
+    for (int i = 0; i < 2; ++i) {
+        AudioQueueBuffer *b = nullptr;
+        ASSERT_EQ(AudioQueueAllocateBuffer(f.queue, 200, &b), kAudioQueueNoErr);
+        f.feed(f.queue, b);
+    }
+    AudioQueueStart(f.queue);
+    size_t overlaps = 0;
+    ASSERT_TRUE(runLoopUntil([&] {
+        if (!parseWav(readFile(next)).data.empty() && parseWav(readFile(path)).data.size() < first.size())
+            ++overlaps;
+        return f.stopped();
+    }, 20000));
+    EXPECT_EQ(overlaps, 0u) << "the next queue played while the tail still did";
     AudioQueueDispose(f.queue, true);
     AudioQueueWaitForDisposed();
     WavOutput wa = parseWav(readFile(path));
-    WavOutput wb = parseWav(readFile(AudioSinkNumberedPath(path, 2)));
+    WavOutput wb = parseWav(readFile(next));
     ASSERT_TRUE(wa.ok);
     ASSERT_TRUE(wb.ok);
     EXPECT_TRUE(wa.data == first);
