@@ -416,6 +416,12 @@ void AppDelegate::setSleepTimer(int seconds)
     // The run loop's timers run on the monotonic clock; the epoch time is for showing.
     RunLoop::performAfterDelay(this, kTimerOut, QVariant(), seconds, [this] { onTimerOut(); });
     sleepTime_ = QDateTime::currentSecsSinceEpoch() + seconds;
+    sleepDeadline_ = QDeadlineTimer(qint64(seconds) * 1000);
+}
+
+qint64 AppDelegate::sleepRemaining() const
+{
+    return sleepTime_ ? sleepDeadline_.remainingTime() : 0;
 }
 
 void AppDelegate::removeSleepTimer()

@@ -5,6 +5,7 @@
 // Main thread, unless a member says otherwise.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -81,8 +82,12 @@ public:
     void setSleepTimer(int seconds);
     void removeSleepTimer();
     void onTimerOut();
-    // When the timer fires, in seconds since the epoch; 0 while none runs.
+    // When the timer fires, in seconds since the epoch; 0 while none runs. For showing only:
+    // the wall clock may be set meanwhile.
     qint64 sleepTime() const { return sleepTime_; }
+    // Milliseconds until the timer fires, by the monotonic clock the timer itself runs on;
+    // 0 while none runs.
+    qint64 sleepRemaining() const;
 
     // --- FTP server ---
     bool startFtpServer();
@@ -126,5 +131,6 @@ private:
     bool wasPlaying_ = false;
     bool wasSpeakerWhenInterrupted_ = false;
     qint64 sleepTime_ = 0;
+    QDeadlineTimer sleepDeadline_;
     std::function<void(const QString &, const QString &)> messageHook_;
 };

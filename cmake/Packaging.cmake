@@ -3,11 +3,8 @@
 #   cmake --build build --target package  build/sonavel_<version>_<arch>.deb
 
 # bin/ and share/ stay siblings: the programs find share/sonavel from their own folder.
-foreach(program sonavel sonavel-tool)
-  if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION bin)
-  endif()
-endforeach()
+# (sonavel itself is installed beside its target in app/.)
+install(TARGETS sonavel-tool RUNTIME DESTINATION bin)
 
 # What Debian wants beside the files: the copyright in its machine-readable form and the
 # changelog, compressed without a name or time stamp so that builds repeat.

@@ -163,6 +163,43 @@ std::optional<QStringList> FileSystemObject::contentsOfDirectory(const QString &
     return names;
 }
 
+std::optional<FileSystemObject::DirectoryContents> FileSystemObject::contentsOfDirectoryByKind(
+    const QString &path) const
+{
+    DIR *dir = opendir(nativePath(path).constData());
+    if (!dir)
+        return std::nullopt;
+    struct Entry {
+        QString name, key;
+    };
+    QList<Entry> folders, others;
+    const QByteArray prefix = nativePath(path) + '/';
+    while (struct dirent *entry = readdir(dir)) {
+        if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0)
+            continue;
+        bool folder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st;
+            folder = stat((prefix + entry->d_name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        QString name = QFile::decodeName(entry->d_name);
+        // Folded once here rather than at every comparison of the sort: the same order as
+        // comparing case-insensitively.
+        QString key = name.toCaseFolded();
+        (folder ? folders : others).append({std::move(name), std::move(key)});
+    }
+    closedir(dir);
+    DirectoryContents contents;
+    for (auto [list, names] : {std::pair{&folders, &contents.folders}, std::pair{&others, &contents.others}}) {
+        std::stable_sort(list->begin(), list->end(),
+                         [](const Entry &a, const Entry &b) { return a.key < b.key; });
+        names->reserve(list->size());
+        for (const Entry &e : *list)
+            names->append(e.name);
+    }
+    return contents;
+}
+
 std::optional<QStringList> FileSystemObject::contentsOfDirectoryWithSuffix(
     const QString &path, const QString &suffix) const
 {

@@ -29,6 +29,14 @@ public:
     // empty, or nothing matches.
     std::optional<QStringList> contentsOfDirectoryWithSuffix(const QString &path,
                                                              const QString &suffix) const;
+    // contentsOfDirectory split into the entries that are folders (links to folders too) and
+    // the others, each part in the same order. The kind comes with the listing where the file
+    // system gives it, so a big folder costs no look-up per entry.
+    struct DirectoryContents {
+        QStringList folders;
+        QStringList others;
+    };
+    std::optional<DirectoryContents> contentsOfDirectoryByKind(const QString &path) const;
     // The folder entries of contentsOfDirectory, as full paths or as names; never none.
     QStringList subDirectories(const QString &path, bool fullPath) const;
     QStringList subDirectories(const QString &path) const { return subDirectories(path, true); }

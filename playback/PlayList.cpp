@@ -527,6 +527,19 @@ void PlayList::reloadRows()
 
 // --- Edits ---
 
+void PlayList::willRemoveFiles(const QStringList &paths)
+{
+    const PlayableItemPtr &current = player_->currentItem();
+    if (!current)
+        return;
+    for (const QString &path : paths) {
+        if (current->path() == path || current->path().startsWith(path + '/')) {
+            emit nowPlayingButtonRemoved();
+            return;
+        }
+    }
+}
+
 bool PlayList::deleteRow(int row)
 {
     PlayableItemPtr item = itemAtRow(row);
@@ -534,9 +547,7 @@ bool PlayList::deleteRow(int row)
         return false;
     if (playlistMode())
         return removeItemFromPlaylist(item);
-    const PlayableItemPtr &current = player_->currentItem();
-    if (current && current->path() == item->path())
-        emit nowPlayingButtonRemoved();
+    willRemoveFiles({item->path()});
     // Playback goes on; the rescan rebuilds the list when it is done.
     bool removed = FileSystemObject::sharedObject()->removeFileAtPath(item->path());
     library_->loadMusics();

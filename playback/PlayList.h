@@ -13,6 +13,8 @@
 
 #include <memory>
 
+#include "files/OrganizeDelegate.h"
+#include "files/SVFileChooserDelegate.h"
 #include "metadata/PlayableItem.h"
 #include "playback/UniPlayer.h"
 
@@ -28,7 +30,24 @@ protected:
     ~PlayListLibrary() = default;
 };
 
-class PlayList : public QAbstractListModel, public UniPlayerDelegate {
+// What the now-playing screen steps through: the play list.
+class PlayingSource {
+public:
+    // Main thread. The item to play after the current one, or null.
+    virtual PlayableItemPtr nextItem() = 0;
+    // Main thread. Restarts the current item, or goes back to the one played before it.
+    virtual void previous() = 0;
+
+protected:
+    ~PlayingSource() = default;
+};
+
+// Also what the main menu's screens and the file chooser act on.
+class PlayList : public QAbstractListModel,
+                 public UniPlayerDelegate,
+                 public PlayingSource,
+                 public OrganizeDelegate,
+                 public SVFileChooserDelegate {
     Q_OBJECT
 public:
     // What the list is built from: the preference "Organize".
@@ -54,7 +73,7 @@ public:
     static const QStringList &audioExtensions();
 
     // Building the list.
-    void updatePlayList();
+    void updatePlayList() override;
     void updateTitle();
     const QString &title() const { return title_; }
     const QList<PlayableItemPtr> &playList() const { return playList_; }
@@ -76,7 +95,7 @@ public:
     // What plays: UniPlayerDelegate, and the now-playing screen's source.
     PlayableItemPtr nextItem() override;
     int randomIndex() const;
-    void previous();
+    void previous() override;
     void togglePlayPause();
     // The next item, played when there is one (the remote control's next-track).
     void playNext();
@@ -114,9 +133,18 @@ public:
     bool deleteRow(int row);
     // Moves a playlist entry from row `from` so that it ends at row `to`.
     void moveRowTo(int from, int to);
-    bool shouldInclude(const QString &path) const;
-    bool addFiles(const QStringList &paths);
+    bool shouldInclude(const QString &path) const override;
+    bool addFiles(const QStringList &paths) override;
     bool removeItemFromPlaylist(const PlayableItemPtr &item);
+
+    // For the screens that change files: the library and its rescan, and a warning before
+    // files or folders go (the now-playing button goes with the playing file).
+    std::shared_ptr<const QList<PlayableItemPtr>> playableItems() const override
+    {
+        return library_->playableItems();
+    }
+    void loadMusics() override { library_->loadMusics(); }
+    void willRemoveFiles(const QStringList &paths) override;
 
     // Player events (registered with the player; public for the screens too).
     void onPlayPause();

@@ -91,12 +91,7 @@ Metainfo readMetainfo()
 // The programs a prefix's bin/ holds, and nothing else (no render tool, tests or benchmarks).
 QStringList installedPrograms()
 {
-    QStringList programs{QStringLiteral("sonavel-tool")};
-#ifdef SONAVEL_GUI
-    programs << QStringLiteral("sonavel");
-#endif
-    programs.sort();
-    return programs;
+    return {QStringLiteral("sonavel"), QStringLiteral("sonavel-tool")};
 }
 
 // Starts the programs of an installed tree (PREFIX/bin) the way a user would.
