@@ -95,9 +95,11 @@ Metainfo readMetainfo()
 }
 
 // The programs a prefix's bin/ holds, and nothing else (no render tool, tests or benchmarks).
-QStringList installedPrograms()
+const QStringList kInstalledPrograms{QStringLiteral("sonavel"), QStringLiteral("sonavel-tool")};
+
+QStringList filesIn(const QString &folder)
 {
-    return {QStringLiteral("sonavel"), QStringLiteral("sonavel-tool")};
+    return QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Starts the programs of a tree laid out as PREFIX/bin and PREFIX/share, the way a desktop would:
@@ -147,8 +149,8 @@ void expectProgramsRunFrom(const QString &prefix)
     EXPECT_TRUE(runLoopUntil([&] { return QFileInfo::exists(QString::fromStdString(arrived)); }, 30000));
     EXPECT_EQ(readFile(arrived), readFile(song));
 
-    QDBusMessage quit = QDBusMessage::createMethodCall("org.mpris.MediaPlayer2.sonavel", "/org/mpris/MediaPlayer2",
-                                                       "org.mpris.MediaPlayer2", "Quit");
+    QDBusMessage quit = QDBusMessage::createMethodCall("org.mpris.MediaPlayer2.sonavel",
+                                                       "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2", "Quit");
     EXPECT_EQ(QDBusConnection::sessionBus().call(quit).type(), QDBusMessage::ReplyMessage);
     ASSERT_TRUE(player.waitForFinished(60000));
     const QString said = QString::fromUtf8(player.readAllStandardError());
@@ -230,13 +232,15 @@ TEST(Install, LaysOutAPrefixTheProgramsRunFrom)
 
     // The entry's icon name is the installed icon's file name; the fixed sizes are really that size.
     const QString icon = desktopValue(QStringLiteral("Icon"));
-    EXPECT_TRUE(QFileInfo::exists(root + "/share/icons/hicolor/scalable/apps/" + icon + ".svg")) << icon.toStdString();
+    const QString icons = root + "/share/icons/hicolor";
+    EXPECT_TRUE(QFileInfo::exists(icons + "/scalable/apps/" + icon + ".svg")) << icon.toStdString();
     for (int px : {128, 256}) {
-        QImageReader png(QStringLiteral("%1/share/icons/hicolor/%2x%2/apps/%3.png").arg(root).arg(px).arg(icon));
-        EXPECT_EQ(png.size(), QSize(px, px)) << png.fileName().toStdString() << ": " << png.errorString().toStdString();
+        QImageReader png(QStringLiteral("%1/%2x%2/apps/%3.png").arg(icons).arg(px).arg(icon));
+        EXPECT_EQ(png.size(), QSize(px, px)) << png.fileName().toStdString() << ": "
+                                             << png.errorString().toStdString();
     }
 
-    EXPECT_EQ(QDir(root + "/bin").entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name), installedPrograms());
+    EXPECT_EQ(filesIn(root + "/bin"), kInstalledPrograms);
     if (privateSessionBus().isEmpty())
         GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
     expectProgramsRunFrom(root);
@@ -275,13 +279,14 @@ TEST(Package, UnpacksIntoARootTheProgramsRunFromAndLintianFindsNoError)
     ASSERT_EQ(fields.exitCode, 0) << fields.err;
     EXPECT_NE(fields.out.find("Section: sound"), std::string::npos) << fields.out;
     // dpkg-shlibdeps names the libraries the programs link.
-    for (const char *library : {"libc6", "libqt6core6", "libqt6widgets6", "libqt6dbus6", "libflac", "libavformat", "libasound2", "libpulse0"})
+    for (const char *library : {"libc6", "libqt6core6", "libqt6widgets6", "libqt6dbus6", "libflac",
+                                "libavformat", "libasound2", "libpulse0"})
         EXPECT_NE(fields.out.find(library), std::string::npos) << library << " in " << fields.out;
 
     const QString root = folder + "/root";
     ToolResult unpack = run({"dpkg", "-x", deb, root});
     ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
-    EXPECT_EQ(QDir(root + "/usr/bin").entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name), installedPrograms());
+    EXPECT_EQ(filesIn(root + "/usr/bin"), kInstalledPrograms);
     if (!privateSessionBus().isEmpty())
         expectProgramsRunFrom(root + "/usr");
 
