@@ -65,7 +65,8 @@ QString privateSessionBus()
     QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
     if (daemon.isEmpty())
         return address;
-    auto *process = new QProcess;  // lives as long as the test program
+    // Lives as long as the test program; held by a static so that the leak checker sees it kept.
+    static QProcess *process = new QProcess;
     dieWithParent(*process);
     process->start(daemon, {"--session", "--nofork", "--print-address=1"});
     QDeadlineTimer deadline(20000);
