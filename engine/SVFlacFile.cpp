@@ -199,16 +199,20 @@ struct CommentRow {
     const char *name;
     char *SVTag::*text;     // first entry wins
     int32_t SVTag::*number; // last entry wins
+    bool fallback;          // only while the number is still unset
 };
 
 const CommentRow kComments[] = {
-    {"TITLE", &SVTag::title, nullptr},
-    {"ALBUM", &SVTag::album, nullptr},
-    {"ARTIST", &SVTag::artist, nullptr},
-    {"GENRE", &SVTag::genre, nullptr},
-    {"CUESHEET", &SVTag::cuesheet, nullptr},
-    {"TRACKNUMBER", nullptr, &SVTag::track},
-    {"YEAR", nullptr, &SVTag::year},
+    {"TITLE", &SVTag::title, nullptr, false},
+    {"ALBUM", &SVTag::album, nullptr, false},
+    {"ARTIST", &SVTag::artist, nullptr, false},
+    {"GENRE", &SVTag::genre, nullptr, false},
+    {"CUESHEET", &SVTag::cuesheet, nullptr, false},
+    {"TRACKNUMBER", nullptr, &SVTag::track, false},
+    {"YEAR", nullptr, &SVTag::year, false},
+    // The Vorbis comment field for the year, which flac, ffmpeg and most taggers write;
+    // "2004-05-06" gives 2004. YEAR, where a file has it, decides.
+    {"DATE", nullptr, &SVTag::year, true},
 };
 
 void readComment(SVTag *tag, const FLAC__StreamMetadata_VorbisComment_Entry &entry)
@@ -225,8 +229,10 @@ void readComment(SVTag *tag, const FLAC__StreamMetadata_VorbisComment_Entry &ent
     for (const CommentRow &row : kComments) {
         if (strlen(row.name) != nameLength || strncasecmp(text, row.name, nameLength) != 0)
             continue;
-        if (row.number)
-            tag->*row.number = commentNumber(value, valueLength);
+        if (row.number) {
+            if (!row.fallback || tag->*row.number == 0)
+                tag->*row.number = commentNumber(value, valueLength);
+        }
         else if (!(tag->*row.text))
             tag->*row.text = strndup(value, valueLength);
         return;

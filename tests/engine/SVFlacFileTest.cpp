@@ -454,7 +454,6 @@ TEST(FlacReader, ToolReadsFilesOfSoxAndFlac)
         const QJsonObject tag = json["tag"].toObject();
         EXPECT_EQ(tag["title"].toString(), "Sox tone") << tags.out;
         EXPECT_EQ(tag["track"].toInt(), 2);
-        EXPECT_EQ(tag["year"].toInt(-1), 0);  // DATE is not YEAR
         EXPECT_EQ(tag["picture_size"].toInt(), int(cover.size()));
         EXPECT_EQ(json["duration"].toDouble(), 2.5);
         EXPECT_EQ(json["bits_per_sample"].toInt(), int(row.bits));
@@ -486,8 +485,11 @@ TEST(FlacReader, CommentRules)
         {"no number", {"TRACKNUMBER=x1"}, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0},
         {"embedded cue sheet", {"CUESHEET=" + cue}, nullptr, nullptr, nullptr, nullptr,
          cue.c_str(), 0, 0},
-        {"names must match whole", {"TITLES=x", "TIT=y", "DATE=2001"},
+        {"names must match whole", {"TITLES=x", "TIT=y", "DATES=2001"},
          nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0},
+        {"date gives the year", {"DATE=2001-02-03"}, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 2001},
+        {"year before date", {"YEAR=1999", "DATE=2001"}, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1999},
+        {"year after date", {"DATE=2001", "YEAR=1999"}, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1999},
         {"entry without equals sign is skipped", {"TITLE", "TITLE=later"},
          "later", nullptr, nullptr, nullptr, nullptr, 0, 0},
         {"empty value is a value", {"ARTIST=", "ARTIST=second"}, nullptr, "", nullptr, nullptr,
