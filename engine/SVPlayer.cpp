@@ -532,6 +532,36 @@ int player_prime(SVPlayer *player, AudioQueue *queue, bool *dry)
     return primed;
 }
 
+// Nothing is heard until SVPlay builds a fresh queue: the heard position is the read position.
+void player_hold_unheard(SVPlayer *player)
+{
+    player->read_end_reached = false;
+    player->status = SVStatusStopped;
+    player->marks.clear();
+    player->read_frames = 0;
+    player->end_asked = false;
+    player->queue_stale = true;
+    player_mark(player);
+    player->file_stretch = player->stretch;
+}
+
+// `file` becomes the whole chain. It may come from the chain itself (a successor that could
+// not follow without a gap): it is taken out so that closing the old chain does not close it,
+// and the files the player held after it are closed rather than lost.
+void player_take_file(SVPlayer *player, SVFile *file)
+{
+    for (SVFile **link = &player->file; *link; link = &(*link)->next) {
+        if (*link == file) {
+            *link = nullptr;
+            player_close_chain(file->next);
+            break;
+        }
+    }
+    player_close_chain(player->file);
+    file->next = nullptr;
+    player->file = file;
+}
+
 // Builds, primes and starts a queue for the current file.
 void player_start(SVPlayer *player)
 {
@@ -623,20 +653,21 @@ void SVPlayFile(SVPlayer *player, SVFile *file)
 {
     if (!player || !file)
         return;
-    // The file may come from the chain itself (a successor that could not follow without a
-    // gap): it is taken out so that closing the old chain does not close it, and the files
-    // the player held after it are closed rather than lost.
-    for (SVFile **link = &player->file; *link; link = &(*link)->next) {
-        if (*link == file) {
-            *link = nullptr;
-            player_close_chain(file->next);
-            break;
-        }
-    }
-    player_close_chain(player->file);
-    file->next = nullptr;
-    player->file = file;
+    player_take_file(player, file);
     player_start(player);
+    player_fire(player, SVEventFileChanged);
+}
+
+void SVSeekFile(SVPlayer *player, SVFile *file)
+{
+    if (!player || !file)
+        return;
+    if (SVIsAudible(player)) {
+        SVPlayFile(player, file);
+        return;
+    }
+    player_take_file(player, file);
+    player_hold_unheard(player);
     player_fire(player, SVEventFileChanged);
 }
 
@@ -710,14 +741,7 @@ void SVSeek(SVPlayer *player, double seconds)
     SVFileSeek(player->file, seconds);
     player->read_end_reached = false;
     if (!heard) {
-        // Nothing heard until SVPlay builds a fresh queue: the heard position is the target.
-        player->status = SVStatusStopped;
-        player->marks.clear();
-        player->read_frames = 0;
-        player->end_asked = false;
-        player->queue_stale = true;
-        player_mark(player);
-        player->file_stretch = player->stretch;
+        player_hold_unheard(player);
         return;
     }
     AudioQueueReset(queue);

@@ -111,6 +111,10 @@ void SVResume(SVPlayer *player);
 // keeps its output open and refills from the target, which is heard at once. Otherwise the
 // position moves and the status becomes SVStatusStopped; SVPlay starts a fresh queue there.
 void SVSeek(SVPlayer *player, double seconds);
+// SVSeek into another file: takes ownership of `file`, positioned at the target, and closes the
+// old chain. While something is heard a fresh queue starts on it at once; otherwise nothing
+// starts, as with SVSeek, and the heard position is the file's position until SVPlay.
+void SVSeekFile(SVPlayer *player, SVFile *file);
 // Reading of the current file goes on from `seconds` after what has been read so far, in the
 // same queue and without dropping anything: a repeat or a jump heard without a gap. Also after
 // reading found the end, while the end still plays out.

@@ -187,7 +187,7 @@ void UniPlayer::boundReading()
         SVSetReadEnd(player_, -1.0);
 }
 
-bool UniPlayer::startFile(const PlayableItemPtr &item, double at)
+bool UniPlayer::startFile(const PlayableItemPtr &item, double at, bool seek)
 {
     SVFile *file = openFile(*item);
     if (!file) {
@@ -202,7 +202,10 @@ bool UniPlayer::startFile(const PlayableItemPtr &item, double at)
         SVFileSeek(file, item->startTime());
     knownFile_ = file;
     boundReading();
-    SVPlayFile(player_, file);
+    if (seek)
+        SVSeekFile(player_, file);
+    else
+        SVPlayFile(player_, file);
     return true;
 }
 
@@ -276,10 +279,10 @@ void UniPlayer::seekToTime(float seconds)
     heardTimer_.invalidate();
     PlayableItemPtr item = currentItem_;
     if (item && readItem_ && readItem_->path() != item->path()) {
-        // Reading has moved on into the next file: the one heard starts again at the target.
+        // Reading has moved on into the next file: the one heard is opened again at the target.
         readItem_ = item;
         queuedItem_.reset();
-        startFile(item, seconds);
+        startFile(item, seconds, true);
         return;
     }
     if (item)

@@ -110,7 +110,8 @@ private:
     static void readEndCallback(void *userData);
     void setCurrentItem(const PlayableItemPtr &item);
     void startCurrent(const PlayableItemPtr &item);
-    bool startFile(const PlayableItemPtr &item, double at);
+    // `seek`: the user moved the position; a paused or stopped player stays so.
+    bool startFile(const PlayableItemPtr &item, double at, bool seek = false);
     void boundReading();
     PlayableItemPtr askNext();
     PlayableItemPtr takeNext();

@@ -311,35 +311,50 @@ TEST(SVPlayer, StartPauseResumeAndEndAreEachReportedOnce)
     EXPECT_EQ(s.take(), (std::vector<int32_t>{SVEventEnded, SVEventPaused}));
 }
 
+// Within the file, or into it opened again (the chain having moved on): nothing starts before
+// SVPlay, and what is heard meanwhile is exactly the target.
 TEST(SVPlayer, SeekWhilePausedThenPlayStartsAFreshQueueAtTheTarget)
 {
-    TempDir dir;
-    const uint32_t rate = 8000;
-    std::string pcm = noise(rate * 2 * 6, 2);  // six seconds, 16-bit mono
-    writeFile(dir.file("a.wav"), wavBytes(16, 1, rate, pcm));
-    const std::string out = dir.file("out.wav");
-    ScopedOutput output("wav:" + out);
-    {
-        Session s;
-        SVPlayFile(s.player, SVFileOpen(dir.file("a.wav").c_str()));
-        SVPause(s.player);
-        s.take();
-        SVSeek(s.player, 5.5);
-        EXPECT_EQ(SVGetStatus(s.player), SVStatusStopped);
-        EXPECT_TRUE(s.take().empty());
-        SVPlay(s.player);
-        EXPECT_EQ(s.take(), std::vector<int32_t>{SVEventPlaying});
-        ASSERT_TRUE(s.waitPlayedOut());
+    for (bool reopened : {false, true}) {
+        SCOPED_TRACE(reopened ? "the file opened again" : "the same file");
+        TempDir dir;
+        const uint32_t rate = 8000;
+        std::string pcm = noise(rate * 2 * 6, 2);  // six seconds, 16-bit mono
+        writeFile(dir.file("a.wav"), wavBytes(16, 1, rate, pcm));
+        const std::string out = dir.file("out.wav");
+        ScopedOutput output("wav:" + out);
+        {
+            Session s;
+            SVPlayFile(s.player, SVFileOpen(dir.file("a.wav").c_str()));
+            SVPause(s.player);
+            s.take();
+            if (reopened) {
+                SVFile *file = SVFileOpen(dir.file("a.wav").c_str());
+                SVFileSeek(file, 5.5);
+                SVSeekFile(s.player, file);
+                EXPECT_EQ(SVCurrentFile(s.player), file);
+                EXPECT_EQ(s.take(), std::vector<int32_t>{SVEventFileChanged});
+            } else {
+                SVSeek(s.player, 5.5);
+                EXPECT_TRUE(s.take().empty());
+            }
+            EXPECT_EQ(SVGetStatus(s.player), SVStatusStopped);
+            EXPECT_FALSE(SVIsAudible(s.player));
+            EXPECT_EQ(SVGetHeardPoint(s.player).position, 5.5);
+            SVPlay(s.player);
+            EXPECT_EQ(s.take(), std::vector<int32_t>{SVEventPlaying});
+            ASSERT_TRUE(s.waitPlayedOut());
+        }
+        WavOutput before = parseWav(readFile(out));
+        WavOutput after = parseWav(readFile(AudioSinkNumberedPath(out, 2)));
+        ASSERT_TRUE(before.ok);
+        ASSERT_TRUE(after.ok);
+        // Whatever the first queue played before the pause is the file's start; the fresh queue
+        // plays exactly from the target, none of the old buffers.
+        EXPECT_LT(before.data.size(), pcm.size() / 2);
+        EXPECT_TRUE(before.data == pcm.substr(0, before.data.size()));
+        EXPECT_TRUE(after.data == pcm.substr(size_t(5.5 * rate) * 2));
     }
-    WavOutput before = parseWav(readFile(out));
-    WavOutput after = parseWav(readFile(AudioSinkNumberedPath(out, 2)));
-    ASSERT_TRUE(before.ok);
-    ASSERT_TRUE(after.ok);
-    // Whatever the first queue played before the pause is the file's start; the fresh queue
-    // plays exactly from the target, none of the old buffers.
-    EXPECT_LT(before.data.size(), pcm.size() / 2);
-    EXPECT_TRUE(before.data == pcm.substr(0, before.data.size()));
-    EXPECT_TRUE(after.data == pcm.substr(size_t(5.5 * rate) * 2));
 }
 
 TEST(SVPlayer, PlayAfterTheEndRestartsFromTheBeginning)

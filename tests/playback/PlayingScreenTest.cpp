@@ -261,11 +261,13 @@ TEST_F(PlayingScreenTest, ShowsWhatPlaysAndDrivesThePlayer)
     EXPECT_GE(player->currentTime(), 5);
     EXPECT_EQ(accessible(screen->btnPlay())->text(QAccessible::Name), "Pause");
 
-    // The play button pauses; the step goes back, never before the start.
+    // The play button pauses; the step goes back, never before the start, and stays paused
+    // although reading had run on into the next song.
     QTest::mouseClick(screen->btnPlay(), Qt::LeftButton);
     EXPECT_TRUE(runLoopUntil([&] { return !player->playing(); }));
     EXPECT_EQ(accessible(screen->btnPlay())->text(QAccessible::Name), "Play");
     QTest::mouseClick(screen->btnStep(), Qt::LeftButton);
+    EXPECT_FALSE(player->playing());
     EXPECT_EQ(player->currentTime(), 0);
 
     // Next from the remote control plays the next row: its title, the tinted placeholder
