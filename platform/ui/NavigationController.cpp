@@ -8,6 +8,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "platform/Localization.h"
 
 NavigationController::NavigationController(ViewController *root, QWidget *parent)
@@ -256,4 +258,13 @@ void NavigationController::updateBar()
     }
     if (top->rightBarButton())
         place(top->rightBarButton(), 2);
+    // The two sides take the same width, so the title stays in the middle of the bar whatever
+    // buttons stand beside it.
+    auto sideWidth = [this](int column) {
+        QLayoutItem *item = barLayout_->itemAtPosition(1, column);
+        return item && item->widget() && !item->widget()->isHidden() ? item->widget()->sizeHint().width() : 0;
+    };
+    const int side = std::max(sideWidth(0), sideWidth(2));
+    barLayout_->setColumnMinimumWidth(0, side);
+    barLayout_->setColumnMinimumWidth(2, side);
 }
