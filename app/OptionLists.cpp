@@ -66,7 +66,7 @@ QString SleepTimerOptions::text(int row) const
 {
     if (row == 0)
         return SVLocalized("NO");
-    return inRange(row, count()) ? countOf(minutes()[row - 1], "Minutes") : QString();
+    return inRange(row, count()) ? countOf(minutes()[row - 1], SV_TEXT("Minutes")) : QString();
 }
 
 void SleepTimerOptions::select(int row)
@@ -91,7 +91,7 @@ int BackStepOptions::count() const { return int(seconds().size()); }
 
 QString BackStepOptions::text(int row) const
 {
-    return inRange(row, count()) ? countOf(seconds()[row], "Seconds") : QString();
+    return inRange(row, count()) ? countOf(seconds()[row], SV_TEXT("Seconds")) : QString();
 }
 
 bool BackStepOptions::checked(int row) const

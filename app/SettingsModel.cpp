@@ -33,7 +33,8 @@ const RowPlace kRows[] = {
 };
 static_assert(std::size(kRows) == SettingsModel::RowCount);
 
-const char *const kHeaders[SettingsModel::SectionCount] = {"General", "FTP", "Support"};
+const char *const kHeaders[SettingsModel::SectionCount] = {SV_TEXT("General"), SV_TEXT("FTP"),
+                                                           SV_TEXT("Support")};
 
 QString documents() { return FileSystemObject::sharedObject()->documentsDirectory(); }
 

@@ -21,7 +21,7 @@ QString fileInfoFooter(const QString &path, const PlayableItem *item)
     auto line = [](const char *label, const QString &value) {
         return QStringLiteral("%1 : %2\n").arg(SVLocalized(label), value);
     };
-    QString footer = line("File Size", sizeString(FileSystemObject::sharedObject()->fileSize(path)));
+    QString footer = line(SV_TEXT("File Size"), sizeString(FileSystemObject::sharedObject()->fileSize(path)));
     if (!item)
         return footer;
     if (item->sampleRate() != 0)
@@ -30,16 +30,16 @@ QString fileInfoFooter(const QString &path, const PlayableItem *item)
         footer += QStringLiteral(", %1 bit").arg(item->bitsPerSample());
     footer += '\n';
     if (!item->tagtitle().isEmpty())
-        footer += line("Title", item->title());
+        footer += line(SV_TEXT("Title"), item->title());
     if (!item->artist().isEmpty())
-        footer += line("Artist", item->artist());
+        footer += line(SV_TEXT("Artist"), item->artist());
     if (!item->album().isEmpty())
-        footer += line("Album", item->album());
+        footer += line(SV_TEXT("Album"), item->album());
     if (!item->genre().isEmpty())
-        footer += line("Genre", item->genre());
+        footer += line(SV_TEXT("Genre"), item->genre());
     if (item->year() != 0)
-        footer += line("Year", QString::number(item->year()));
+        footer += line(SV_TEXT("Year"), QString::number(item->year()));
     if (item->trackNumber() != 0)
-        footer += line("Track", QString::number(item->trackNumber()));
+        footer += line(SV_TEXT("Track"), QString::number(item->trackNumber()));
     return footer;
 }

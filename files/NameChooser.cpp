@@ -7,7 +7,8 @@ NameChooser::NameChooser(TrackCountModel::Property property, OrganizeDelegate *d
                          QWidget *parent)
     : TableViewController(TableView::Style::Plain, parent), property_(property), delegate_(delegate)
 {
-    setTitle(SVLocalized(property == TrackCountModel::Property::Artist ? "Artists" : "Albums"));
+    setTitle(SVLocalized(property == TrackCountModel::Property::Artist ? SV_TEXT("Artists")
+                                                                          : SV_TEXT("Albums")));
     setPreferredContentSize(QSize(360, 640));
 }
 

@@ -14,9 +14,9 @@ struct MenuRow {
 };
 
 const MenuRow kRows[OrganizeModel::RowCount] = {
-    {"Files", "files.png"},         {"Artists", "artists.png"}, {"Albums", "albums.png"},
-    {"Playlists", "lists.png"},     {"Settings", "settings.png"},
-    {"Help Center", "help.png"},
+    {SV_TEXT("Files"), "files.png"},         {SV_TEXT("Artists"), "artists.png"},
+    {SV_TEXT("Albums"), "albums.png"},       {SV_TEXT("Playlists"), "lists.png"},
+    {SV_TEXT("Settings"), "settings.png"},   {SV_TEXT("Help Center"), "help.png"},
 };
 
 }  // namespace

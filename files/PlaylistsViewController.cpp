@@ -24,10 +24,10 @@ PlaylistsViewController::PlaylistsViewController(OrganizeDelegate *delegate, Tab
     : TableViewController(style, parent),
       delegate_(delegate),
       model_(new PlaylistsModel(delegate, this)),
-      btnAdd_(toolbarButton("Add")),
-      btnEdit_(toolbarButton("Edit")),
-      btnRename_(toolbarButton("Rename")),
-      btnCancel_(toolbarButton("Cancel")),
+      btnAdd_(toolbarButton(SV_TEXT("Add"))),
+      btnEdit_(toolbarButton(SV_TEXT("Edit"))),
+      btnRename_(toolbarButton(SV_TEXT("Rename"))),
+      btnCancel_(toolbarButton(SV_TEXT("Cancel"))),
       hint_(new LiveRegion(this))
 {
     setPreferredContentSize(QSize(360, 640));
@@ -115,7 +115,8 @@ void PlaylistsViewController::didSelectRow(IndexPath path)
         onBack();
         break;
     case PlaylistsModel::ChooseRename: {
-        auto *prompt = new AlertPrompt(SVLocalized("Rename"), "\n\n", this, "Cancel", "OK", this);
+        auto *prompt = new AlertPrompt(SVLocalized("Rename"), "\n\n", this, SV_TEXT("Cancel"),
+                                       SV_TEXT("OK"), this);
         prompt->setEnteredText(selectedPlaylistName());
         prompt->setTag(RenameTag);
         prompt->show();
@@ -138,7 +139,7 @@ void PlaylistsViewController::deleteRow(IndexPath path)
 
 void PlaylistsViewController::addPlaylist()
 {
-    auto *prompt = new AlertPrompt(SVLocalized("Add"), "\n\n", this, "Cancel", "OK", this);
+    auto *prompt = new AlertPrompt(SVLocalized("Add"), "\n\n", this, SV_TEXT("Cancel"), SV_TEXT("OK"), this);
     prompt->setEnteredText(SVLocalized("My Playlist"));
     prompt->setTag(AddTag);
     prompt->show();

@@ -44,7 +44,7 @@ void SVFileChooser::loadFiles()
 
 void SVFileChooser::updateAddButton(int count)
 {
-    btnAdd_->setText(countedTitle("Add", count));
+    btnAdd_->setText(countedTitle(SV_TEXT("Add"), count));
     btnAdd_->setAccessibleName(btnAdd_->text());
     btnAdd_->setEnabled(count > 0);
 }

@@ -33,7 +33,7 @@ int SVFileViewController::numberOfRows(int) { return item_ ? 3 : 2; }
 
 TableCell SVFileViewController::cellForRow(IndexPath path)
 {
-    static const char *const kTexts[] = {"Rename", "Delete", "Play"};
+    static const char *const kTexts[] = {SV_TEXT("Rename"), SV_TEXT("Delete"), SV_TEXT("Play")};
     TableCell cell;
     cell.text = SVLocalized(kTexts[qBound(0, path.row, 2)]);
     cell.textAlignment = Qt::AlignHCenter;
@@ -77,7 +77,8 @@ void SVFileViewController::onDelete()
 
 void SVFileViewController::onRename()
 {
-    auto *prompt = new AlertPrompt(SVLocalized("Rename file"), "  ", this, "Cancel", "OK", this);
+    auto *prompt = new AlertPrompt(SVLocalized("Rename file"), "  ", this, SV_TEXT("Cancel"),
+                                   SV_TEXT("OK"), this);
     prompt->setEnteredText(fileName(path_));
     prompt->setTag(RenameTag);
     prompt->show();

@@ -32,10 +32,10 @@ SVFolderViewController::SVFolderViewController(const QString &path, OrganizeDele
     : TableViewController(TableView::Style::Plain, parent),
       delegate_(delegate),
       model_(new FolderModel(FolderModel::Kind::Browser, path, nullptr, this)),
-      btnPlay_(toolbarButton("Play")),
-      btnSelect_(toolbarButton("Select")),
-      btnMove_(toolbarButton("Move")),
-      btnDelete_(toolbarButton("Delete")),
+      btnPlay_(toolbarButton(SV_TEXT("Play"))),
+      btnSelect_(toolbarButton(SV_TEXT("Select"))),
+      btnMove_(toolbarButton(SV_TEXT("Move"))),
+      btnDelete_(toolbarButton(SV_TEXT("Delete"))),
       btnQuitSelect_(makeBarButton(SVLocalized("Cancel")))
 {
     connect(btnPlay_, &QAbstractButton::clicked, this, &SVFolderViewController::onPlay);
@@ -107,8 +107,8 @@ void SVFolderViewController::updateTitle()
 
 void SVFolderViewController::updateButtons(int count)
 {
-    btnMove_->setText(countedTitle("Move", count));
-    btnDelete_->setText(countedTitle("Delete", count));
+    btnMove_->setText(countedTitle(SV_TEXT("Move"), count));
+    btnDelete_->setText(countedTitle(SV_TEXT("Delete"), count));
     // The name follows the text, so a screen reader reads "Move(2)" as it is shown.
     btnMove_->setAccessibleName(btnMove_->text());
     btnDelete_->setAccessibleName(btnDelete_->text());
@@ -220,7 +220,8 @@ void SVFolderViewController::onMove()
 
 void SVFolderViewController::onRename()
 {
-    auto *prompt = new AlertPrompt(SVLocalized("Rename folder"), "  ", this, "Cancel", "OK", this);
+    auto *prompt = new AlertPrompt(SVLocalized("Rename folder"), "  ", this, SV_TEXT("Cancel"),
+                                   SV_TEXT("OK"), this);
     prompt->setEnteredText(path().mid(path().lastIndexOf('/') + 1));
     prompt->setTag(RenameTag);
     prompt->show();

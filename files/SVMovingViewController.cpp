@@ -41,7 +41,7 @@ int SVMovingViewController::numberOfRows(int section)
 
 QString SVMovingViewController::titleForHeader(int section)
 {
-    return SVLocalized(section == 0 ? "Move to new folder" : "Move to existing folder");
+    return SVLocalized(section == 0 ? SV_TEXT("Move to new folder") : SV_TEXT("Move to existing folder"));
 }
 
 TableCell SVMovingViewController::cellForRow(IndexPath path)
@@ -68,7 +68,8 @@ void SVMovingViewController::didSelectRow(IndexPath path)
 
 void SVMovingViewController::showNewFolder()
 {
-    auto *prompt = new AlertPrompt(SVLocalized("Create folder"), "  ", this, "Cancel", "OK", this);
+    auto *prompt = new AlertPrompt(SVLocalized("Create folder"), "  ", this, SV_TEXT("Cancel"),
+                                   SV_TEXT("OK"), this);
     prompt->setTag(NewFolderTag);
     prompt->show();
 }

@@ -39,7 +39,7 @@ void TrackCountModel::build(const QList<PlayableItemPtr> &items)
 
 QString TrackCountModel::title() const
 {
-    return SVLocalized(property_ == Property::Artist ? "Artists" : "Albums");
+    return SVLocalized(property_ == Property::Artist ? SV_TEXT("Artists") : SV_TEXT("Albums"));
 }
 
 int TrackCountModel::organizeValue() const { return property_ == Property::Artist ? 1 : 2; }

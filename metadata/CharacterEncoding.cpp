@@ -30,11 +30,11 @@ struct Encoding {
 
 // In the order of the chooser's rows and of setPreferedEncoding's comparisons.
 const Encoding kEncodings[] = {
-    {0, "Western", "MACINTOSH"},
-    {25, "Chinese Simplified", "GBK"},
-    {2, "Chinese Traditional", "BIG5"},
-    {1, "Japanese", "CP932"},
-    {3, "Korean", "CP949"},
+    {0, SV_TEXT("Western"), "MACINTOSH"},
+    {25, SV_TEXT("Chinese Simplified"), "GBK"},
+    {2, SV_TEXT("Chinese Traditional"), "BIG5"},
+    {1, SV_TEXT("Japanese"), "CP932"},
+    {3, SV_TEXT("Korean"), "CP949"},
 };
 
 // Slot 0 is the preferred encoding, written on every decode (into a per-call copy).

@@ -31,10 +31,10 @@ struct ModeRow {
 };
 
 const ModeRow kModes[] = {
-    {"Default", "loopnot.png"},
-    {"Shuffle", "loopshuffle.png"},
-    {"Loop", "loop.png"},
-    {"Loop on track", "loop1.png"},
+    {SV_TEXT("Default"), "loopnot.png"},
+    {SV_TEXT("Shuffle"), "loopshuffle.png"},
+    {SV_TEXT("Loop"), "loop.png"},
+    {SV_TEXT("Loop on track"), "loop1.png"},
 };
 
 // The playlist reader takes lines of at most 999 bytes; a longer one comes back as two entries.

@@ -23,5 +23,6 @@ int main(int argc, char **argv)
 #endif
     TestApplication app(argc, argv);
     isolatePreferences();
+    watchLocalizedTexts();
     return RUN_ALL_TESTS();
 }

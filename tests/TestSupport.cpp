@@ -3,11 +3,18 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTranslator>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -84,4 +91,93 @@ ToolResult runTool(const std::vector<std::string> &args, const std::string &inpu
 std::string testDataPath(const std::string &relative)
 {
     return std::string(SONAVEL_TESTDATA) + "/" + relative;
+}
+
+std::map<std::string, CatalogueMessage> readCatalogue(const std::string &path)
+{
+    std::map<std::string, CatalogueMessage> messages;
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return messages;
+    QXmlStreamReader xml(&file);
+    std::string source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"source") {
+            source = xml.readElementText().toStdString();
+        } else if (xml.name() == u"translation") {
+            const bool pending = !xml.attributes().value(QStringLiteral("type")).isEmpty();
+            CatalogueMessage &message = messages[source];
+            message.translation = xml.readElementText().toStdString();
+            message.finished = !pending && !message.translation.empty();
+        }
+    }
+    return messages;
+}
+
+namespace {
+
+// Answers no lookup, so the English text stays, and notes the program's texts that the
+// extraction lacks. Called on whichever thread looks a text up.
+class TextWatcher : public QTranslator {
+public:
+    explicit TextWatcher(std::set<std::string> known) : known_(std::move(known)) {}
+
+    bool isEmpty() const override { return false; }
+
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
+    {
+        if (qstrcmp(context, "Sonavel") != 0 || !sourceText || !*sourceText)
+            return QString();
+        std::string text = sourceText;
+        if (!known_.count(text)) {
+            QMutexLocker lock(&mutex_);
+            unknown_.insert(text);
+        }
+        return QString();
+    }
+
+    bool knowsTexts() const { return !known_.empty(); }
+
+    std::set<std::string> unknown() const
+    {
+        QMutexLocker lock(&mutex_);
+        return unknown_;
+    }
+
+private:
+    const std::set<std::string> known_;
+    mutable QMutex mutex_;
+    mutable std::set<std::string> unknown_;
+};
+
+class UnmarkedTextReport : public testing::Environment {
+public:
+    explicit UnmarkedTextReport(const TextWatcher *watcher) : watcher_(watcher) {}
+
+    void SetUp() override { ASSERT_TRUE(watcher_->knowsTexts()) << "no extracted texts in " SONAVEL_TEXTS; }
+
+    void TearDown() override
+    {
+        for (const std::string &text : watcher_->unknown())
+            ADD_FAILURE() << "looked up but not extracted for translation (mark it with SV_TEXT where "
+                             "it is written): \"" << text << '"';
+    }
+
+private:
+    const TextWatcher *watcher_;
+};
+
+}  // namespace
+
+void watchLocalizedTexts()
+{
+    std::set<std::string> known;
+    for (const auto &[text, message] : readCatalogue(SONAVEL_TEXTS))
+        known.insert(text);
+    auto *watcher = new TextWatcher(std::move(known));
+    watcher->setParent(QCoreApplication::instance());
+    QCoreApplication::installTranslator(watcher);
+    testing::AddGlobalTestEnvironment(new UnmarkedTextReport(watcher));
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,3 +41,16 @@ ToolResult runProgram(const std::vector<std::string> &args, const std::string &i
 
 // Directory of the shared test data (may be absent).
 std::string testDataPath(const std::string &relative);
+
+// A Qt Linguist catalogue (.ts) read back: each message by its English text.
+struct CatalogueMessage {
+    std::string translation;
+    bool finished = false;  // translated, not marked unfinished, vanished or obsolete
+};
+std::map<std::string, CatalogueMessage> readCatalogue(const std::string &path);
+
+// Fails the test program when anything it runs looks up a text that the build's extraction of
+// the translatable texts lacks: one handed to SVLocalized() through a variable whose text has
+// no SV_TEXT() where it is written, so that no catalogue can ever translate it. Lookups keep
+// the English text. Call once, after the application object exists.
+void watchLocalizedTexts();

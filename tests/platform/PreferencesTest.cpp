@@ -2,14 +2,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTranslator>
 
 #include <atomic>
 #include <cstdlib>
 #include <thread>
 
 #include "TestSupport.h"
-#include "platform/Localization.h"
 #include "platform/Preferences.h"
 
 namespace {
@@ -59,21 +57,6 @@ TEST(Preferences, WriteOnOneThreadIsSeenAtOnceOnAnother)
         std::thread([&] { seen = Preferences::integerForKey("PreferedEnc"); }).join();
         ASSERT_EQ(seen.load(), i);
     }
-}
-
-TEST(Localization, EnglishTextIsTheFallback)
-{
-    EXPECT_EQ(SVLocalized("Settings"), "Settings");
-    EXPECT_EQ(SVLocalized(""), "");
-}
-
-TEST(Localization, TheBuiltCatalogueLoadsAndKeepsTheEnglishText)
-{
-    QTranslator translator;
-    ASSERT_TRUE(translator.load(QStringLiteral("sonavel_en"), SVResourcesPath() + QStringLiteral("/translations")));
-    EXPECT_TRUE(translator.isEmpty());
-    SVInstallTranslations();
-    EXPECT_EQ(SVLocalized("Settings"), "Settings");
 }
 
 }  // namespace
