@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QMutex>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -86,6 +89,34 @@ ToolResult runTool(const std::vector<std::string> &args, const std::string &inpu
     std::vector<std::string> all{SONAVEL_TOOL};
     all.insert(all.end(), args.begin(), args.end());
     return runProgram(all, input);
+}
+
+void dieWithParent(QProcess &process)
+{
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
+
+QString privateSessionBus()
+{
+    static bool tried = false;
+    static QString address;
+    if (tried)
+        return address;
+    tried = true;
+    QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty())
+        return address;
+    // Lives as long as the test program; held by a static so that the leak checker sees it kept.
+    static QProcess *process = new QProcess;
+    dieWithParent(*process);
+    process->start(daemon, {"--session", "--nofork", "--print-address=1"});
+    QDeadlineTimer deadline(20000);
+    while (!process->canReadLine() && process->waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    address = QString::fromUtf8(process->readLine()).trimmed();
+    if (!address.isEmpty())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+    return address;
 }
 
 std::string testDataPath(const std::string &relative)

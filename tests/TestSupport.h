@@ -1,10 +1,15 @@
-// Helpers shared by the test programs: temporary folders, files, the run loop, the tool.
+// Helpers shared by the test programs: temporary folders, files, the run loop, the tool, a
+// private session bus.
 #pragma once
+
+#include <QString>
 
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
+
+class QProcess;
 
 // Points XDG_CONFIG_HOME at a fresh temporary folder so tests never touch real preferences.
 void isolatePreferences();
@@ -38,6 +43,14 @@ struct ToolResult {
 ToolResult runTool(const std::vector<std::string> &args, const std::string &input = "");
 // Runs any program the same way (args[0] is looked up on PATH).
 ToolResult runProgram(const std::vector<std::string> &args, const std::string &input = "");
+
+// Makes a helper daemon (a bus, a sound server) end when the test program ends, even by a crash.
+void dieWithParent(QProcess &process);
+
+// Starts one dbus-daemon for this test program and points DBUS_SESSION_BUS_ADDRESS at it, so
+// nothing here reaches the user's own bus. Call before anything in the process uses the session
+// bus. Empty when dbus-daemon is not installed.
+QString privateSessionBus();
 
 // Directory of the shared test data (may be absent).
 std::string testDataPath(const std::string &relative);
