@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusPendingCall>
-#include <QDBusVariant>
 #include <QFileInfo>
 #include <QImage>
 #include <QUrl>
@@ -14,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "metadata/PlayableItemFixtures.h"
+#include "platform/MprisClient.h"
 #include "platform/AudioQueue.h"
 #include "platform/Preferences.h"
 #include "platform/RemoteControl.h"
@@ -22,34 +20,9 @@
 
 namespace {
 
-const QString kService = "org.mpris.MediaPlayer2.sonavel";
-const QString kPath = "/org/mpris/MediaPlayer2";
-const QString kPlayer = "org.mpris.MediaPlayer2.Player";
-const QString kProperties = "org.freedesktop.DBus.Properties";
+using namespace mpris;
 
 QString q(const std::string &s) { return QString::fromStdString(s); }
-
-// A client on a connection of its own; the service answers on this thread's run loop.
-struct Client {
-    QDBusConnection bus;
-
-    QDBusMessage call(const QString &interface, const QString &method, const QVariantList &args = {})
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
-        message.setArguments(args);
-        QDBusPendingCall pending = bus.asyncCall(message);
-        runLoopUntil([&] { return pending.isFinished(); });
-        return pending.reply();
-    }
-    QVariant get(const QString &name)
-    {
-        QDBusMessage reply = call(kProperties, "Get", {kPlayer, name});
-        return reply.arguments().value(0).value<QDBusVariant>().variant();
-    }
-    QString status() { return get("PlaybackStatus").toString(); }
-    QVariantMap metadata() { return qdbus_cast<QVariantMap>(get("Metadata").value<QDBusArgument>()); }
-    QString title() { return metadata().value("xesam:title").toString(); }
-};
 
 struct Library : PlayListLibrary {
     QList<PlayableItemPtr> items;
