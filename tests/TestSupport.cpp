@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -117,6 +119,71 @@ QString privateSessionBus()
     if (!address.isEmpty())
         qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
     return address;
+}
+
+namespace {
+
+ToolResult runPactl(const QStringList &args)
+{
+    std::vector<std::string> all{"pactl"};
+    for (const QString &arg : args)
+        all.push_back(arg.toStdString());
+    return runProgram(all);
+}
+
+}  // namespace
+
+SoundServer::SoundServer(const TempDir &dir, const QStringList &sinks) : server_(std::make_unique<QProcess>())
+{
+    const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
+    if (pulseaudio.isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty())
+        return;
+    const QString socket = QString::fromStdString(dir.file("pulse.socket"));
+    QDir().mkpath(QString::fromStdString(dir.file("run")));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", QString::fromStdString(dir.path()));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.file("run")));
+    server_->setProcessEnvironment(env);
+    server_->setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    server_->setStandardErrorFile(QProcess::nullDevice());
+    dieWithParent(*server_);
+    // The sinks before the socket, so that whoever is served finds them.
+    QStringList args{"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no"};
+    for (const QString &sink : sinks)
+        args << "-L" << "module-null-sink sink_name=" + sink;
+    args << "-L" << "module-native-protocol-unix auth-anonymous=1 socket=" + socket;
+    server_->start(pulseaudio, args);
+    server_->waitForStarted();
+    qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
+    for (int i = 0; i < 200 && running() && !pactlSucceeds({"info"}); i++)
+        usleep(100 * 1000);
+}
+
+SoundServer::~SoundServer()
+{
+    stop();
+    qunsetenv("PULSE_SERVER");
+}
+
+bool SoundServer::running() const { return server_->state() == QProcess::Running; }
+
+void SoundServer::stop()
+{
+    server_->kill();
+    server_->waitForFinished();
+}
+
+QString SoundServer::pactl(const QStringList &args) { return QString::fromStdString(runPactl(args).out); }
+
+bool SoundServer::pactlSucceeds(const QStringList &args) { return runPactl(args).exitCode == 0; }
+
+bool alsaPulsePluginInstalled()
+{
+    for (const QFileInfo &lib : QDir("/usr/lib").entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (QFileInfo::exists(lib.filePath() + "/alsa-lib/libasound_module_ctl_pulse.so"))
+            return true;
+    }
+    return false;
 }
 
 std::string testDataPath(const std::string &relative)

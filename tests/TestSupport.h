@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,28 @@ void dieWithParent(QProcess &process);
 // nothing here reaches the user's own bus. Call before anything in the process uses the session
 // bus. Empty when dbus-daemon is not installed.
 QString privateSessionBus();
+
+// A private PulseAudio server with a null sink for each of `sinks` (a sink name, then any more
+// module arguments), reached through PULSE_SERVER while the object lives, as a desktop's sound
+// server is. Serving when made (it waits up to 20 s), unless pulseaudio or pactl is missing.
+class SoundServer {
+public:
+    SoundServer(const TempDir &dir, const QStringList &sinks);
+    ~SoundServer();
+    SoundServer(const SoundServer &) = delete;
+    SoundServer &operator=(const SoundServer &) = delete;
+
+    bool running() const;
+    void stop();
+    // pactl run against the server: what it printed, or whether it succeeded.
+    QString pactl(const QStringList &args);
+    bool pactlSucceeds(const QStringList &args);
+
+private:
+    std::unique_ptr<QProcess> server_;
+};
+// Whether ALSA's pulse plugin is installed, through which ALSA reaches the sound server.
+bool alsaPulsePluginInstalled();
 
 // Directory of the shared test data (may be absent).
 std::string testDataPath(const std::string &relative);
