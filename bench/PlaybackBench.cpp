@@ -8,8 +8,6 @@
 
 #include "BenchSupport.h"
 
-#include <FLAC/stream_encoder.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -89,32 +87,6 @@ bool writeWav(const Source &src)
     return fclose(f) == 0 && ok;
 }
 
-bool writeFlac(const std::string &path, uint32_t rate, uint32_t seconds)
-{
-    FLAC__StreamEncoder *e = FLAC__stream_encoder_new();
-    FLAC__stream_encoder_set_channels(e, 2);
-    FLAC__stream_encoder_set_bits_per_sample(e, 24);
-    FLAC__stream_encoder_set_sample_rate(e, rate);
-    FLAC__stream_encoder_set_compression_level(e, 5);
-    bool ok = FLAC__stream_encoder_init_file(e, path.c_str(), nullptr, nullptr) == FLAC__STREAM_ENCODER_INIT_STATUS_OK;
-    std::vector<FLAC__int32> pcm(2 * 4096);
-    uint32_t x = 1;
-    double phase = 0;
-    for (uint64_t done = 0; ok && done < uint64_t(rate) * seconds; done += 4096) {
-        for (size_t i = 0; i < 4096; i++) {
-            x = x * 1103515245u + 12345;
-            phase += 0.031;
-            const int32_t v = int32_t(3000000.0 * __builtin_sin(phase)) + int32_t(x >> 20) - 2048;
-            pcm[2 * i] = v;
-            pcm[2 * i + 1] = -v;
-        }
-        ok = FLAC__stream_encoder_process_interleaved(e, pcm.data(), 4096);
-    }
-    ok = FLAC__stream_encoder_finish(e) && ok;
-    FLAC__stream_encoder_delete(e);
-    return ok;
-}
-
 void BM_Read(benchmark::State &state, const Source *src)
 {
     std::vector<char> buffer(65536);
@@ -180,13 +152,6 @@ void BM_Play(benchmark::State &state, const Source *src)
     }
 }
 
-double processCpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // SVPlayFile to the first frames the sink has taken, over several starts; the median and the worst.
 void measureStartLatency(const std::string &path)
 {
@@ -233,7 +198,7 @@ int main(int argc, char **argv)
         return 1;
     const std::string flac = dir + "/hires.flac";
     const uint32_t flacSeconds = 10;
-    bool ok = writeFlac(flac, 96000, flacSeconds);
+    bool ok = writeMusicFlac(flac, 96000, flacSeconds);
     for (Source &src : gSources) {
         src.path = dir + "/" + std::to_string(src.bits) + "-" + std::to_string(src.rate) + ".wav";
         ok = ok && writeWav(src);
