@@ -3,6 +3,7 @@
 #include <FLAC/stream_encoder.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +53,50 @@ double processCpuSeconds()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+std::string wavHeader(uint32_t rate, uint32_t bits, uint64_t dataBytes)
+{
+    const uint32_t frame = 2 * bits / 8;
+    std::string head = "RIFF";
+    auto put = [&head](uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; i++)
+            head += char(v >> (8 * i));
+    };
+    put(36 + dataBytes, 4);
+    head += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);  // integer PCM
+    put(2, 2);  // channels
+    put(rate, 4);
+    put(uint64_t(rate) * frame, 4);  // bytes a second
+    put(frame, 2);
+    put(bits, 2);
+    head += "data";
+    put(dataBytes, 4);
+    return head;
+}
+
+bool writeNoiseWav(const std::string &path, uint32_t rate, uint32_t bits, uint64_t dataBytes)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const std::string head = wavHeader(rate, bits, dataBytes);
+    bool ok = fwrite(head.data(), 1, head.size(), f) == head.size();
+    // A block of whole frames, written again and again.
+    std::vector<char> block(size_t(2 * bits / 8) * 65536);
+    uint32_t x = 12345;
+    for (char &c : block) {
+        x = x * 1103515245u + 12345;
+        c = char(x >> 16);
+    }
+    for (uint64_t left = dataBytes; ok && left > 0;) {
+        size_t n = size_t(std::min<uint64_t>(left, block.size()));
+        ok = fwrite(block.data(), 1, n, f) == n;
+        left -= n;
+    }
+    return fclose(f) == 0 && ok;
 }
 
 bool writeMusicFlac(const std::string &path, uint32_t rate, uint32_t seconds)

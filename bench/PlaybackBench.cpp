@@ -40,53 +40,6 @@ Source gSources[] = {
     {"24-bit 96 kHz", 96000, 24, 40, ""},
 };
 
-void putLe(std::string &s, uint64_t v, int bytes)
-{
-    for (int i = 0; i < bytes; i++)
-        s += char(v >> (8 * i));
-}
-
-std::vector<char> noise(size_t bytes)
-{
-    std::vector<char> block(bytes);
-    uint32_t x = 12345;
-    for (char &c : block) {
-        x = x * 1103515245u + 12345;
-        c = char(x >> 16);
-    }
-    return block;
-}
-
-// Stereo noise; FLAC gets mild noise so it decodes like music rather than like static.
-bool writeWav(const Source &src)
-{
-    const uint32_t frame = 2 * src.bits / 8;
-    const uint64_t data = uint64_t(src.rate) * frame * src.seconds;
-    std::string head = "RIFF";
-    putLe(head, 36 + data, 4);
-    head += "WAVEfmt ";
-    putLe(head, 16, 4);
-    putLe(head, 1, 2);
-    putLe(head, 2, 2);
-    putLe(head, src.rate, 4);
-    putLe(head, uint64_t(src.rate) * frame, 4);
-    putLe(head, frame, 2);
-    putLe(head, src.bits, 2);
-    head += "data";
-    putLe(head, data, 4);
-    FILE *f = fopen(src.path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(head.data(), 1, head.size(), f) == head.size();
-    const std::vector<char> block = noise(size_t(frame) * 65536);
-    for (uint64_t left = data; ok && left > 0;) {
-        size_t n = size_t(std::min<uint64_t>(left, block.size()));
-        ok = fwrite(block.data(), 1, n, f) == n;
-        left -= n;
-    }
-    return fclose(f) == 0 && ok;
-}
-
 void BM_Read(benchmark::State &state, const Source *src)
 {
     std::vector<char> buffer(65536);
@@ -201,7 +154,7 @@ int main(int argc, char **argv)
     bool ok = writeMusicFlac(flac, 96000, flacSeconds);
     for (Source &src : gSources) {
         src.path = dir + "/" + std::to_string(src.bits) + "-" + std::to_string(src.rate) + ".wav";
-        ok = ok && writeWav(src);
+        ok = ok && writeNoiseWav(src.path, src.rate, src.bits, uint64_t(src.rate) * src.bits / 4 * src.seconds);
     }
     if (!ok) {
         fprintf(stderr, "cannot write the test files in %s\n", dir.c_str());
