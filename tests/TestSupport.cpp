@@ -8,6 +8,8 @@
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QXmlStreamReader>
@@ -123,17 +125,16 @@ QString privateSessionBus()
 
 namespace {
 
-ToolResult runPactl(const QStringList &args)
+ToolResult runPactl(const std::vector<std::string> &args)
 {
     std::vector<std::string> all{"pactl"};
-    for (const QString &arg : args)
-        all.push_back(arg.toStdString());
+    all.insert(all.end(), args.begin(), args.end());
     return runProgram(all);
 }
 
 }  // namespace
 
-SoundServer::SoundServer(const TempDir &dir, const QStringList &sinks) : server_(std::make_unique<QProcess>())
+SoundServer::SoundServer(const TempDir &dir, const std::vector<std::string> &sinks) : server_(std::make_unique<QProcess>())
 {
     const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
     if (pulseaudio.isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty())
@@ -149,8 +150,8 @@ SoundServer::SoundServer(const TempDir &dir, const QStringList &sinks) : server_
     dieWithParent(*server_);
     // The sinks before the socket, so that whoever is served finds them.
     QStringList args{"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no"};
-    for (const QString &sink : sinks)
-        args << "-L" << "module-null-sink sink_name=" + sink;
+    for (const std::string &sink : sinks)
+        args << "-L" << QString::fromStdString("module-null-sink sink_name=" + sink);
     args << "-L" << "module-native-protocol-unix auth-anonymous=1 socket=" + socket;
     server_->start(pulseaudio, args);
     server_->waitForStarted();
@@ -173,9 +174,9 @@ void SoundServer::stop()
     server_->waitForFinished();
 }
 
-QString SoundServer::pactl(const QStringList &args) { return QString::fromStdString(runPactl(args).out); }
+QString SoundServer::pactl(const std::vector<std::string> &args) { return QString::fromStdString(runPactl(args).out); }
 
-bool SoundServer::pactlSucceeds(const QStringList &args) { return runPactl(args).exitCode == 0; }
+bool SoundServer::pactlSucceeds(const std::vector<std::string> &args) { return runPactl(args).exitCode == 0; }
 
 bool alsaPulsePluginInstalled()
 {

@@ -2,16 +2,16 @@
 // private session bus.
 #pragma once
 
-#include <QString>
-#include <QStringList>
-
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+// No Qt header here: the theme interpreter's headers, included after this one, name members
+// "slots".
 class QProcess;
+class QString;
 
 // Points XDG_CONFIG_HOME at a fresh temporary folder so tests never touch real preferences.
 void isolatePreferences();
@@ -59,7 +59,7 @@ QString privateSessionBus();
 // server is. Serving when made (it waits up to 20 s), unless pulseaudio or pactl is missing.
 class SoundServer {
 public:
-    SoundServer(const TempDir &dir, const QStringList &sinks);
+    SoundServer(const TempDir &dir, const std::vector<std::string> &sinks);
     ~SoundServer();
     SoundServer(const SoundServer &) = delete;
     SoundServer &operator=(const SoundServer &) = delete;
@@ -67,8 +67,8 @@ public:
     bool running() const;
     void stop();
     // pactl run against the server: what it printed, or whether it succeeded.
-    QString pactl(const QStringList &args);
-    bool pactlSucceeds(const QStringList &args);
+    QString pactl(const std::vector<std::string> &args);
+    bool pactlSucceeds(const std::vector<std::string> &args);
 
 private:
     std::unique_ptr<QProcess> server_;
