@@ -1,5 +1,5 @@
 // Helpers shared by the test programs: temporary folders, files, the run loop, the tool, a
-// private session bus.
+// private session bus and sound server.
 #pragma once
 
 #include <functional>
@@ -56,7 +56,7 @@ QString privateSessionBus();
 
 // A private PulseAudio server with a null sink for each of `sinks` (a sink name, then any more
 // module arguments), reached through PULSE_SERVER while the object lives, as a desktop's sound
-// server is. Serving when made (it waits up to 20 s), unless pulseaudio or pactl is missing.
+// server is. Made once it serves (at most 20 s); not started when pulseaudio or pactl is missing.
 class SoundServer {
 public:
     SoundServer(const TempDir &dir, const std::vector<std::string> &sinks);
