@@ -118,7 +118,7 @@ private:
     QString visiblePath(const QString &path) const;
     void store(const QStringList &arguments, UploadMode mode);
     std::optional<QString> resolve(const QString &name, bool entry) const;
-    // The status of the file that SIZE or MDTM names (`name`, through links); false, with the
+    // The name SIZE or MDTM gives and the status of that file, links followed; false, with the
     // reply sent, when no name was given or nothing is there.
     bool statNamedFile(const QStringList &arguments, QString *name, struct stat *st);
     bool changedCurrentDirectoryTo(const QString &name);

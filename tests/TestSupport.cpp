@@ -134,7 +134,8 @@ ToolResult runPactl(const std::vector<std::string> &args)
 
 }  // namespace
 
-SoundServer::SoundServer(const TempDir &dir, const std::vector<std::string> &sinks) : server_(std::make_unique<QProcess>())
+SoundServer::SoundServer(const TempDir &dir, const std::vector<std::string> &sinks)
+    : server_(std::make_unique<QProcess>())
 {
     const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
     if (pulseaudio.isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty())
