@@ -1,9 +1,11 @@
 // What every benchmark program here shares: the fastest-repetition reporter behind each
-// printed ratio, and a scratch folder for the files it measures.
+// printed ratio, a scratch folder for the files it measures, the process's CPU time, and
+// generated audio.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,3 +24,15 @@ public:
 std::string makeBenchDir(const char *name);
 // Removes the folder and everything in it.
 void removeBenchDir(const std::string &dir);
+
+// The CPU seconds this process has used, every thread's (a sink thread's too).
+double processCpuSeconds();
+
+// The 44-byte header of a WAV file of stereo integer PCM.
+std::string wavHeader(uint32_t rate, uint32_t bits, uint64_t dataBytes);
+// A WAV file of `dataBytes` of stereo noise: every byte read counts, none is silence.
+bool writeNoiseWav(const std::string &path, uint32_t rate, uint32_t bits, uint64_t dataBytes);
+
+// `seconds` of 24-bit stereo FLAC at `rate`: a tone with mild noise, so that it decodes like
+// music rather than like static.
+bool writeMusicFlac(const std::string &path, uint32_t rate, uint32_t seconds);

@@ -13,7 +13,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,14 +111,6 @@ bool runCurls(const std::vector<QStringList> &argumentLists, std::string *error)
 
 bool runCurl(const QStringList &arguments, std::string *error) { return runCurls({arguments}, error); }
 
-double cpuSeconds()
-{
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 struct Server {
     Server() : server(0, QString::fromStdString(gRoot), nullptr)
     {
@@ -172,9 +163,9 @@ void BM_FtpDownload(benchmark::State &state)
                                 s.url(QStringLiteral("source.bin"))};
     measure(state, target, [&](std::string *error) {
         // curl runs in processes of its own: this process's CPU time is the server's.
-        double cpu = cpuSeconds();
+        double cpu = processCpuSeconds();
         bool ok = runCurl(arguments, error);
-        double perGiB = (cpuSeconds() - cpu) / (double(gSize) / double(1 << 30));
+        double perGiB = (processCpuSeconds() - cpu) / (double(gSize) / double(1 << 30));
         if (ok && (gCpuPerGiB < 0 || perGiB < gCpuPerGiB))
             gCpuPerGiB = perGiB;
         return ok;

@@ -22,25 +22,29 @@ std::string folderOf(const std::string &root, int n)
 
 }  // namespace
 
-bool writeFlac(const std::string &path, const std::string &title, int n)
+bool writeTaggedFlac(const std::string &path, const std::vector<std::string> &comments, int n, const std::string &cover)
 {
-    FLAC__StreamMetadata *vc = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
-    const std::string comments[] = {
-        "TITLE=" + title, "ARTIST=Artist " + std::to_string(n % 37), "ALBUM=Album " + std::to_string(n / kFilesPerFolder),
-        "TRACKNUMBER=" + std::to_string(n % kFilesPerFolder + 1),
-    };
+    FLAC__StreamMetadata *blocks[] = {FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT), nullptr};
     for (const std::string &c : comments) {
         FLAC__StreamMetadata_VorbisComment_Entry entry;
         entry.length = FLAC__uint32(c.size());
         entry.entry = reinterpret_cast<FLAC__byte *>(const_cast<char *>(c.data()));
-        FLAC__metadata_object_vorbiscomment_append_comment(vc, entry, true);
+        FLAC__metadata_object_vorbiscomment_append_comment(blocks[0], entry, true);
+    }
+    const unsigned count = cover.empty() ? 1 : 2;
+    if (!cover.empty()) {
+        FLAC__StreamMetadata *pic = blocks[1] = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PICTURE);
+        pic->data.picture.type = FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER;
+        FLAC__metadata_object_picture_set_mime_type(pic, const_cast<char *>("image/jpeg"), true);
+        FLAC__metadata_object_picture_set_data(
+            pic, reinterpret_cast<FLAC__byte *>(const_cast<char *>(cover.data())), FLAC__uint32(cover.size()), true);
     }
     FLAC__StreamEncoder *enc = FLAC__stream_encoder_new();
     FLAC__stream_encoder_set_channels(enc, 2);
     FLAC__stream_encoder_set_bits_per_sample(enc, 16);
     FLAC__stream_encoder_set_sample_rate(enc, 44100);
     FLAC__stream_encoder_set_compression_level(enc, 0);
-    FLAC__stream_encoder_set_metadata(enc, &vc, 1);
+    FLAC__stream_encoder_set_metadata(enc, blocks, count);
     bool ok = FLAC__stream_encoder_init_file(enc, path.c_str(), nullptr, nullptr) == FLAC__STREAM_ENCODER_INIT_STATUS_OK;
     std::vector<FLAC__int32> samples(kFrames * 2);
     for (size_t i = 0; i < samples.size(); i++)
@@ -48,8 +52,18 @@ bool writeFlac(const std::string &path, const std::string &title, int n)
     ok = ok && FLAC__stream_encoder_process_interleaved(enc, samples.data(), kFrames);
     ok = FLAC__stream_encoder_finish(enc) && ok;
     FLAC__stream_encoder_delete(enc);
-    FLAC__metadata_object_delete(vc);
+    for (unsigned i = 0; i < count; i++)
+        FLAC__metadata_object_delete(blocks[i]);
     return ok;
+}
+
+bool writeFlac(const std::string &path, const std::string &title, int n)
+{
+    return writeTaggedFlac(path,
+                           {"TITLE=" + title, "ARTIST=Artist " + std::to_string(n % 37),
+                            "ALBUM=Album " + std::to_string(n / kFilesPerFolder),
+                            "TRACKNUMBER=" + std::to_string(n % kFilesPerFolder + 1)},
+                           n);
 }
 
 bool writeText(const std::string &path, const std::string &text)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace library {
 
@@ -18,6 +19,10 @@ bool write(const std::string &root, int files = kFiles);
 
 // The path of file `n` (0 .. kFiles-1) under `root`.
 std::string fileOf(const std::string &root, int n);
+// A tenth of a second of 16-bit stereo FLAC, its samples made from `n`, with `comments`
+// ("TITLE=...") as its Vorbis comment and, when there is one, `cover` as its front cover.
+bool writeTaggedFlac(const std::string &path, const std::vector<std::string> &comments, int n,
+                     const std::string &cover = {});
 // Writes file `n` again with another title.
 bool writeFlac(const std::string &path, const std::string &title, int n);
 // The cue sheet of kCueTracks tracks for the FLAC file `file`.

@@ -5,9 +5,6 @@
 // changes every three seconds, in the same run. The phases alternate and the least disturbed
 // one of each kind counts. Prints both shares, the screen's own part and the ratio.
 // Arguments: seconds per phase (default 8), phases of each kind (default 2).
-#include <FLAC/stream_encoder.h>
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -31,39 +28,6 @@
 #include "playback/UniPlayer.h"
 
 namespace {
-
-bool writeFlac(const std::string &path, uint32_t rate, uint32_t seconds)
-{
-    FLAC__StreamEncoder *e = FLAC__stream_encoder_new();
-    FLAC__stream_encoder_set_channels(e, 2);
-    FLAC__stream_encoder_set_bits_per_sample(e, 24);
-    FLAC__stream_encoder_set_sample_rate(e, rate);
-    FLAC__stream_encoder_set_compression_level(e, 5);
-    bool ok = FLAC__stream_encoder_init_file(e, path.c_str(), nullptr, nullptr) == FLAC__STREAM_ENCODER_INIT_STATUS_OK;
-    std::vector<FLAC__int32> pcm(2 * 4096);
-    uint32_t x = 1;
-    double phase = 0;
-    for (uint64_t done = 0; ok && done < uint64_t(rate) * seconds; done += 4096) {
-        for (size_t i = 0; i < 4096; i++) {
-            x = x * 1103515245u + 12345;
-            phase += 0.031;
-            const int32_t v = int32_t(3000000.0 * std::sin(phase)) + int32_t(x >> 20) - 2048;
-            pcm[2 * i] = v;
-            pcm[2 * i + 1] = -v;
-        }
-        ok = FLAC__stream_encoder_process_interleaved(e, pcm.data(), 4096);
-    }
-    ok = FLAC__stream_encoder_finish(e) && ok;
-    FLAC__stream_encoder_delete(e);
-    return ok;
-}
-
-double processCpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // The process's share of one core while the run loop runs for `seconds`.
 double cpuShare(double seconds)
@@ -103,7 +67,7 @@ int main(int argc, char **argv)
     FILE *lrc = fopen((dir + "/Hi-Res.lrc").c_str(), "w");
     QImage cover(1000, 1000, QImage::Format_RGB32);
     cover.fill(QColor(40, 90, 160));
-    if (!writeFlac(song, 96000, songSeconds) || !lrc || fputs(lyrics.c_str(), lrc) < 0 || fclose(lrc) != 0 ||
+    if (!writeMusicFlac(song, 96000, songSeconds) || !lrc || fputs(lyrics.c_str(), lrc) < 0 || fclose(lrc) != 0 ||
         !cover.save(QString::fromStdString(dir + "/Hi-Res.jpg"))) {
         fprintf(stderr, "cannot write the test files in %s\n", dir.c_str());
         removeBenchDir(dir);

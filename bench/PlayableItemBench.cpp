@@ -5,10 +5,10 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
+#include "LibraryGenerator.h"
 
 #include <FLAC/metadata.h>
 #include <FLAC/stream_decoder.h>
-#include <FLAC/stream_encoder.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,48 +27,16 @@ namespace {
 const int kFiles = 1000;
 const int kWithCue = 100;
 const int kCueTracks = 12;
-const unsigned kFrames = 4410;  // a tenth of a second: the audio is never decoded here
 
 std::vector<std::string> gPaths;
 
 bool writeFlac(const std::string &path, int n, const std::string &cover)
 {
-    FLAC__StreamMetadata *vc = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
-    const std::string comments[] = {
-        "TITLE=Song " + std::to_string(n), "ARTIST=Artist " + std::to_string(n % 37),
-        "ALBUM=Album " + std::to_string(n / 10), "GENRE=Jazz", "DATE=1999",
-        "TRACKNUMBER=" + std::to_string(n % 10 + 1),
-    };
-    for (const std::string &c : comments) {
-        FLAC__StreamMetadata_VorbisComment_Entry entry;
-        entry.length = FLAC__uint32(c.size());
-        entry.entry = reinterpret_cast<FLAC__byte *>(const_cast<char *>(c.data()));
-        FLAC__metadata_object_vorbiscomment_append_comment(vc, entry, true);
-    }
-    FLAC__StreamMetadata *pic = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PICTURE);
-    pic->data.picture.type = FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER;
-    FLAC__metadata_object_picture_set_mime_type(pic, const_cast<char *>("image/jpeg"), true);
-    FLAC__metadata_object_picture_set_data(
-        pic, reinterpret_cast<FLAC__byte *>(const_cast<char *>(cover.data())), FLAC__uint32(cover.size()), true);
-    FLAC__StreamMetadata *blocks[] = {vc, pic};
-
-    FLAC__StreamEncoder *enc = FLAC__stream_encoder_new();
-    FLAC__stream_encoder_set_channels(enc, 2);
-    FLAC__stream_encoder_set_bits_per_sample(enc, 16);
-    FLAC__stream_encoder_set_sample_rate(enc, 44100);
-    FLAC__stream_encoder_set_compression_level(enc, 0);
-    FLAC__stream_encoder_set_metadata(enc, blocks, 2);
-    bool ok = FLAC__stream_encoder_init_file(enc, path.c_str(), nullptr, nullptr) ==
-              FLAC__STREAM_ENCODER_INIT_STATUS_OK;
-    std::vector<FLAC__int32> samples(kFrames * 2);
-    for (size_t i = 0; i < samples.size(); i++)
-        samples[i] = FLAC__int32((i * 7919 + unsigned(n)) % 20000) - 10000;
-    ok = ok && FLAC__stream_encoder_process_interleaved(enc, samples.data(), kFrames);
-    ok = FLAC__stream_encoder_finish(enc) && ok;
-    FLAC__stream_encoder_delete(enc);
-    FLAC__metadata_object_delete(vc);
-    FLAC__metadata_object_delete(pic);
-    return ok;
+    return library::writeTaggedFlac(path,
+                                    {"TITLE=Song " + std::to_string(n), "ARTIST=Artist " + std::to_string(n % 37),
+                                     "ALBUM=Album " + std::to_string(n / 10), "GENRE=Jazz", "DATE=1999",
+                                     "TRACKNUMBER=" + std::to_string(n % 10 + 1)},
+                                    n, cover);
 }
 
 bool writeCue(const std::string &path, int n)
@@ -80,11 +48,7 @@ bool writeCue(const std::string &path, int n)
                  t + 1, t + 1, t * 5);
         sheet += lines;
     }
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(sheet.data(), 1, sheet.size(), f) == sheet.size();
-    return fclose(f) == 0 && ok;
+    return library::writeText(path, sheet);
 }
 
 void onMetadata(const FLAC__StreamDecoder *, const FLAC__StreamMetadata *metadata, void *client)

@@ -8,8 +8,6 @@
 
 #include "BenchSupport.h"
 
-#include <FLAC/stream_encoder.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -41,79 +39,6 @@ Source gSources[] = {
     {"16-bit 44.1 kHz", 44100, 16, 120, ""},
     {"24-bit 96 kHz", 96000, 24, 40, ""},
 };
-
-void putLe(std::string &s, uint64_t v, int bytes)
-{
-    for (int i = 0; i < bytes; i++)
-        s += char(v >> (8 * i));
-}
-
-std::vector<char> noise(size_t bytes)
-{
-    std::vector<char> block(bytes);
-    uint32_t x = 12345;
-    for (char &c : block) {
-        x = x * 1103515245u + 12345;
-        c = char(x >> 16);
-    }
-    return block;
-}
-
-// Stereo noise; FLAC gets mild noise so it decodes like music rather than like static.
-bool writeWav(const Source &src)
-{
-    const uint32_t frame = 2 * src.bits / 8;
-    const uint64_t data = uint64_t(src.rate) * frame * src.seconds;
-    std::string head = "RIFF";
-    putLe(head, 36 + data, 4);
-    head += "WAVEfmt ";
-    putLe(head, 16, 4);
-    putLe(head, 1, 2);
-    putLe(head, 2, 2);
-    putLe(head, src.rate, 4);
-    putLe(head, uint64_t(src.rate) * frame, 4);
-    putLe(head, frame, 2);
-    putLe(head, src.bits, 2);
-    head += "data";
-    putLe(head, data, 4);
-    FILE *f = fopen(src.path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(head.data(), 1, head.size(), f) == head.size();
-    const std::vector<char> block = noise(size_t(frame) * 65536);
-    for (uint64_t left = data; ok && left > 0;) {
-        size_t n = size_t(std::min<uint64_t>(left, block.size()));
-        ok = fwrite(block.data(), 1, n, f) == n;
-        left -= n;
-    }
-    return fclose(f) == 0 && ok;
-}
-
-bool writeFlac(const std::string &path, uint32_t rate, uint32_t seconds)
-{
-    FLAC__StreamEncoder *e = FLAC__stream_encoder_new();
-    FLAC__stream_encoder_set_channels(e, 2);
-    FLAC__stream_encoder_set_bits_per_sample(e, 24);
-    FLAC__stream_encoder_set_sample_rate(e, rate);
-    FLAC__stream_encoder_set_compression_level(e, 5);
-    bool ok = FLAC__stream_encoder_init_file(e, path.c_str(), nullptr, nullptr) == FLAC__STREAM_ENCODER_INIT_STATUS_OK;
-    std::vector<FLAC__int32> pcm(2 * 4096);
-    uint32_t x = 1;
-    double phase = 0;
-    for (uint64_t done = 0; ok && done < uint64_t(rate) * seconds; done += 4096) {
-        for (size_t i = 0; i < 4096; i++) {
-            x = x * 1103515245u + 12345;
-            phase += 0.031;
-            const int32_t v = int32_t(3000000.0 * __builtin_sin(phase)) + int32_t(x >> 20) - 2048;
-            pcm[2 * i] = v;
-            pcm[2 * i + 1] = -v;
-        }
-        ok = FLAC__stream_encoder_process_interleaved(e, pcm.data(), 4096);
-    }
-    ok = FLAC__stream_encoder_finish(e) && ok;
-    FLAC__stream_encoder_delete(e);
-    return ok;
-}
 
 void BM_Read(benchmark::State &state, const Source *src)
 {
@@ -180,13 +105,6 @@ void BM_Play(benchmark::State &state, const Source *src)
     }
 }
 
-double processCpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // SVPlayFile to the first frames the sink has taken, over several starts; the median and the worst.
 void measureStartLatency(const std::string &path)
 {
@@ -233,10 +151,10 @@ int main(int argc, char **argv)
         return 1;
     const std::string flac = dir + "/hires.flac";
     const uint32_t flacSeconds = 10;
-    bool ok = writeFlac(flac, 96000, flacSeconds);
+    bool ok = writeMusicFlac(flac, 96000, flacSeconds);
     for (Source &src : gSources) {
         src.path = dir + "/" + std::to_string(src.bits) + "-" + std::to_string(src.rate) + ".wav";
-        ok = ok && writeWav(src);
+        ok = ok && writeNoiseWav(src.path, src.rate, src.bits, uint64_t(src.rate) * src.bits / 4 * src.seconds);
     }
     if (!ok) {
         fprintf(stderr, "cannot write the test files in %s\n", dir.c_str());

@@ -5,6 +5,7 @@
 // to the start latency (play to the first frame written) measured the same way in this run.
 // Repeat gap: frames other than the item's own between repeats of a locked item (goal 0).
 #include "BenchSupport.h"
+#include "LibraryGenerator.h"
 
 #include <FLAC/stream_encoder.h>
 #include <fcntl.h>
@@ -54,30 +55,9 @@ std::string counter(int64_t frames)
     return pcm;
 }
 
-bool writeFile(const std::string &path, const std::string &bytes)
-{
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return fclose(f) == 0 && ok;
-}
-
 bool writeWav(const std::string &path, const std::string &pcm)
 {
-    std::string s = "RIFF";
-    putLe(s, 36 + pcm.size(), 4);
-    s += "WAVEfmt ";
-    putLe(s, 16, 4);
-    putLe(s, 1, 2);
-    putLe(s, 2, 2);
-    putLe(s, kRate, 4);
-    putLe(s, kRate * 4, 4);
-    putLe(s, 4, 2);
-    putLe(s, 16, 2);
-    s += "data";
-    putLe(s, pcm.size(), 4);
-    return writeFile(path, s + pcm);
+    return library::writeText(path, wavHeader(kRate, 16, pcm.size()) + pcm);
 }
 
 bool writeFlac(const std::string &path, const std::string &pcm)

@@ -25,44 +25,6 @@ const long kDataPos = 44;
 
 std::string gPath;
 
-void putLe(std::string &s, uint32_t v, int bytes)
-{
-    for (int i = 0; i < bytes; i++)
-        s += char(v >> (8 * i));
-}
-
-bool writeWav(const std::string &path)
-{
-    std::string head = "RIFF";
-    putLe(head, 36 + kDataBytes, 4);
-    head += "WAVEfmt ";
-    putLe(head, 16, 4);
-    putLe(head, 1, 2);          // integer PCM
-    putLe(head, 2, 2);          // channels
-    putLe(head, 44100, 4);
-    putLe(head, 44100 * 4, 4);  // byte rate
-    putLe(head, 4, 2);          // block alignment
-    putLe(head, 16, 2);
-    head += "data";
-    putLe(head, kDataBytes, 4);
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(head.data(), 1, head.size(), f) == head.size();
-    std::vector<char> block(1 << 20);
-    uint32_t x = 12345;
-    for (char &c : block) {
-        x = x * 1103515245u + 12345;
-        c = char(x >> 16);
-    }
-    for (uint32_t left = kDataBytes; ok && left > 0;) {
-        size_t n = std::min<size_t>(left, block.size());
-        ok = fwrite(block.data(), 1, n, f) == n;
-        left -= uint32_t(n);
-    }
-    return fclose(f) == 0 && ok;
-}
-
 void BM_Fread(benchmark::State &state)
 {
     std::vector<char> buffer(kChunk);
@@ -117,7 +79,7 @@ int main(int argc, char **argv)
     if (dir.empty())
         return 1;
     gPath = dir + "/album.wav";
-    if (!writeWav(gPath)) {
+    if (!writeNoiseWav(gPath, 44100, 16, kDataBytes)) {
         fprintf(stderr, "cannot write %s\n", gPath.c_str());
         removeBenchDir(dir);
         return 1;

@@ -8,26 +8,17 @@
 #include "platform/Localization.h"
 #include "platform/ui/Device.h"
 
-namespace {
-
-QToolButton *toolbarButton(const char *title)
-{
-    QToolButton *button = makeBarButton(SVLocalized(title));
-    button->setMinimumWidth(80);
-    return button;
-}
-
-}  // namespace
+const int kToolbarButtonWidth = 80;
 
 PlaylistsViewController::PlaylistsViewController(OrganizeDelegate *delegate, TableView::Style style,
                                                  QWidget *parent)
     : TableViewController(style, parent),
       delegate_(delegate),
       model_(new PlaylistsModel(delegate, this)),
-      btnAdd_(toolbarButton(SV_TEXT("Add"))),
-      btnEdit_(toolbarButton(SV_TEXT("Edit"))),
-      btnRename_(toolbarButton(SV_TEXT("Rename"))),
-      btnCancel_(toolbarButton(SV_TEXT("Cancel"))),
+      btnAdd_(makeToolbarButton(SV_TEXT("Add"), kToolbarButtonWidth)),
+      btnEdit_(makeToolbarButton(SV_TEXT("Edit"), kToolbarButtonWidth)),
+      btnRename_(makeToolbarButton(SV_TEXT("Rename"), kToolbarButtonWidth)),
+      btnCancel_(makeToolbarButton(SV_TEXT("Cancel"), kToolbarButtonWidth)),
       hint_(new LiveRegion(this))
 {
     setPreferredContentSize(QSize(360, 640));

@@ -16,26 +16,17 @@
 #include "platform/ui/Images.h"
 #include "platform/ui/NavigationController.h"
 
-namespace {
-
-QToolButton *toolbarButton(const char *title)
-{
-    QToolButton *button = makeBarButton(SVLocalized(title));
-    button->setMinimumWidth(64);
-    return button;
-}
-
-}  // namespace
+const int kToolbarButtonWidth = 64;
 
 SVFolderViewController::SVFolderViewController(const QString &path, OrganizeDelegate *delegate,
                                                QWidget *parent)
     : TableViewController(TableView::Style::Plain, parent),
       delegate_(delegate),
       model_(new FolderModel(FolderModel::Kind::Browser, path, nullptr, this)),
-      btnPlay_(toolbarButton(SV_TEXT("Play"))),
-      btnSelect_(toolbarButton(SV_TEXT("Select"))),
-      btnMove_(toolbarButton(SV_TEXT("Move"))),
-      btnDelete_(toolbarButton(SV_TEXT("Delete"))),
+      btnPlay_(makeToolbarButton(SV_TEXT("Play"), kToolbarButtonWidth)),
+      btnSelect_(makeToolbarButton(SV_TEXT("Select"), kToolbarButtonWidth)),
+      btnMove_(makeToolbarButton(SV_TEXT("Move"), kToolbarButtonWidth)),
+      btnDelete_(makeToolbarButton(SV_TEXT("Delete"), kToolbarButtonWidth)),
       btnQuitSelect_(makeBarButton(SVLocalized("Cancel")))
 {
     connect(btnPlay_, &QAbstractButton::clicked, this, &SVFolderViewController::onPlay);

@@ -807,15 +807,27 @@ void FtpConnection::doMlst(const QStringList &arguments)
     sendMessage(QStringLiteral("250 End"));
 }
 
+bool FtpConnection::statNamedFile(const QStringList &arguments, QString *name, struct stat *st)
+{
+    *name = fileNameFromArgs(arguments);
+    if (name->isEmpty()) {
+        replyMissingArgument();
+        return false;
+    }
+    std::optional<QString> path = resolve(*name, false);
+    if (!path || stat(QFile::encodeName(*path).constData(), st) != 0) {
+        sendMessage(noSuchFile(*name));
+        return false;
+    }
+    return true;
+}
+
 void FtpConnection::doSize(const QStringList &arguments)
 {
-    QString name = fileNameFromArgs(arguments);
-    if (name.isEmpty())
-        return replyMissingArgument();
-    std::optional<QString> path = resolve(name, false);
+    QString name;
     struct stat st;
-    if (!path || stat(QFile::encodeName(*path).constData(), &st) != 0)
-        return sendMessage(noSuchFile(name));
+    if (!statNamedFile(arguments, &name, &st))
+        return;
     if (!S_ISREG(st.st_mode))
         return sendMessage(QStringLiteral("550 %1: Not a plain file.").arg(name));
     sendMessage(QStringLiteral("213 %1").arg(quint64(st.st_size)));
@@ -823,13 +835,10 @@ void FtpConnection::doSize(const QStringList &arguments)
 
 void FtpConnection::doMdtm(const QStringList &arguments)
 {
-    QString name = fileNameFromArgs(arguments);
-    if (name.isEmpty())
-        return replyMissingArgument();
-    std::optional<QString> path = resolve(name, false);
+    QString name;
     struct stat st;
-    if (!path || stat(QFile::encodeName(*path).constData(), &st) != 0)
-        return sendMessage(noSuchFile(name));
+    if (!statNamedFile(arguments, &name, &st))
+        return;
     sendMessage(QStringLiteral("213 ") + QDateTime::fromSecsSinceEpoch(st.st_mtime, Qt::UTC)
                                              .toString(QStringLiteral("yyyyMMddHHmmss")));
 }

@@ -16,6 +16,7 @@
 
 class FtpDataConnection;
 class FtpServer;
+struct stat;
 
 // Main thread only; every callback and handler runs on the main run loop.
 class FtpConnection : public AsyncSocketDelegate, public std::enable_shared_from_this<FtpConnection> {
@@ -117,6 +118,9 @@ private:
     QString visiblePath(const QString &path) const;
     void store(const QStringList &arguments, UploadMode mode);
     std::optional<QString> resolve(const QString &name, bool entry) const;
+    // The name SIZE or MDTM gives and the status of that file, links followed; false, with the
+    // reply sent, when no name was given or nothing is there.
+    bool statNamedFile(const QStringList &arguments, QString *name, struct stat *st);
     bool changedCurrentDirectoryTo(const QString &name);
     bool dataChannelReady() const;
     void openDataSocket(quint16 port);

@@ -4,13 +4,20 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -86,6 +93,99 @@ ToolResult runTool(const std::vector<std::string> &args, const std::string &inpu
     std::vector<std::string> all{SONAVEL_TOOL};
     all.insert(all.end(), args.begin(), args.end());
     return runProgram(all, input);
+}
+
+void dieWithParent(QProcess &process)
+{
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
+
+QString privateSessionBus()
+{
+    static bool tried = false;
+    static QString address;
+    if (tried)
+        return address;
+    tried = true;
+    QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty())
+        return address;
+    // Lives as long as the test program; held by a static so that the leak checker sees it kept.
+    static QProcess *process = new QProcess;
+    dieWithParent(*process);
+    process->start(daemon, {"--session", "--nofork", "--print-address=1"});
+    QDeadlineTimer deadline(20000);
+    while (!process->canReadLine() && process->waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    address = QString::fromUtf8(process->readLine()).trimmed();
+    if (!address.isEmpty())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+    return address;
+}
+
+namespace {
+
+ToolResult runPactl(const std::vector<std::string> &args)
+{
+    std::vector<std::string> all{"pactl"};
+    all.insert(all.end(), args.begin(), args.end());
+    return runProgram(all);
+}
+
+}  // namespace
+
+SoundServer::SoundServer(const TempDir &dir, const std::vector<std::string> &sinks)
+    : server_(std::make_unique<QProcess>())
+{
+    const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
+    if (pulseaudio.isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty())
+        return;
+    const QString socket = QString::fromStdString(dir.file("pulse.socket"));
+    QDir().mkpath(QString::fromStdString(dir.file("run")));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", QString::fromStdString(dir.path()));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.file("run")));
+    server_->setProcessEnvironment(env);
+    server_->setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    server_->setStandardErrorFile(QProcess::nullDevice());
+    dieWithParent(*server_);
+    // The sinks before the socket, so that whoever is served finds them.
+    QStringList args{"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no"};
+    for (const std::string &sink : sinks)
+        args << "-L" << QString::fromStdString("module-null-sink sink_name=" + sink);
+    args << "-L" << "module-native-protocol-unix auth-anonymous=1 socket=" + socket;
+    server_->start(pulseaudio, args);
+    server_->waitForStarted();
+    qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
+    for (int i = 0; i < 200 && running() && !pactlSucceeds({"info"}); i++)
+        usleep(100 * 1000);
+}
+
+SoundServer::~SoundServer()
+{
+    stop();
+    qunsetenv("PULSE_SERVER");
+}
+
+bool SoundServer::running() const { return server_->state() == QProcess::Running; }
+
+void SoundServer::stop()
+{
+    server_->kill();
+    server_->waitForFinished();
+}
+
+QString SoundServer::pactl(const std::vector<std::string> &args) { return QString::fromStdString(runPactl(args).out); }
+
+bool SoundServer::pactlSucceeds(const std::vector<std::string> &args) { return runPactl(args).exitCode == 0; }
+
+bool alsaPulsePluginInstalled()
+{
+    for (const QFileInfo &lib : QDir("/usr/lib").entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (QFileInfo::exists(lib.filePath() + "/alsa-lib/libasound_module_ctl_pulse.so"))
+            return true;
+    }
+    return false;
 }
 
 std::string testDataPath(const std::string &relative)

@@ -1,10 +1,17 @@
-// Helpers shared by the test programs: temporary folders, files, the run loop, the tool.
+// Helpers shared by the test programs: temporary folders, files, the run loop, the tool, a
+// private session bus and sound server.
 #pragma once
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+// No Qt header here: the theme interpreter's headers, included after this one, name members
+// "slots".
+class QProcess;
+class QString;
 
 // Points XDG_CONFIG_HOME at a fresh temporary folder so tests never touch real preferences.
 void isolatePreferences();
@@ -38,6 +45,36 @@ struct ToolResult {
 ToolResult runTool(const std::vector<std::string> &args, const std::string &input = "");
 // Runs any program the same way (args[0] is looked up on PATH).
 ToolResult runProgram(const std::vector<std::string> &args, const std::string &input = "");
+
+// Makes a helper daemon (a bus, a sound server) end when the test program ends, even by a crash.
+void dieWithParent(QProcess &process);
+
+// Starts one dbus-daemon for this test program and points DBUS_SESSION_BUS_ADDRESS at it, so
+// nothing here reaches the user's own bus. Call before anything in the process uses the session
+// bus. Empty when dbus-daemon is not installed.
+QString privateSessionBus();
+
+// A private PulseAudio server with a null sink for each of `sinks` (a sink name, then any more
+// module arguments), reached through PULSE_SERVER while the object lives, as a desktop's sound
+// server is. Made once it serves (at most 20 s); not started when pulseaudio or pactl is missing.
+class SoundServer {
+public:
+    SoundServer(const TempDir &dir, const std::vector<std::string> &sinks);
+    ~SoundServer();
+    SoundServer(const SoundServer &) = delete;
+    SoundServer &operator=(const SoundServer &) = delete;
+
+    bool running() const;
+    void stop();
+    // pactl run against the server: what it printed, or whether it succeeded.
+    QString pactl(const std::vector<std::string> &args);
+    bool pactlSucceeds(const std::vector<std::string> &args);
+
+private:
+    std::unique_ptr<QProcess> server_;
+};
+// Whether ALSA's pulse plugin is installed, through which ALSA reaches the sound server.
+bool alsaPulsePluginInstalled();
 
 // Directory of the shared test data (may be absent).
 std::string testDataPath(const std::string &relative);

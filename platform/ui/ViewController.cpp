@@ -242,3 +242,10 @@ QToolButton *makeBarButton(const QString &text, const QImage &image)
     button->setMinimumHeight(36);
     return button;
 }
+
+QToolButton *makeToolbarButton(const char *title, int minimumWidth)
+{
+    QToolButton *button = makeBarButton(SVLocalized(title));
+    button->setMinimumWidth(minimumWidth);
+    return button;
+}

@@ -138,3 +138,6 @@ private:
 // A flat button for a navigation bar or a toolbar: it shows `image` when there is one, else
 // `text`; `text` is its accessible name either way.
 QToolButton *makeBarButton(const QString &text, const QImage &image = QImage());
+// A bar button for a screen's toolbar: the translated `title` (marked with SV_TEXT where it
+// is written), at least `minimumWidth` wide.
+QToolButton *makeToolbarButton(const char *title, int minimumWidth);

@@ -9,26 +9,9 @@
 #include <QProcess>
 
 #include "TestSupport.h"
+#include "engine/CodecFixtures.h"
 #include "metadata/PlayableItemFixtures.h"
 #include "platform/HelperProcess.h"
-
-namespace {
-
-// The samples of the first "data" chunk of a WAV file.
-std::string wavSamples(const std::string &wav)
-{
-    size_t pos = 12;
-    while (pos + 8 <= wav.size()) {
-        uint32_t size = uint8_t(wav[pos + 4]) | uint8_t(wav[pos + 5]) << 8 | uint8_t(wav[pos + 6]) << 16 |
-                        uint32_t(uint8_t(wav[pos + 7])) << 24;
-        if (wav.compare(pos, 4, "data") == 0)
-            return wav.substr(pos + 8, std::min<size_t>(size, wav.size() - pos - 8));
-        pos += 8 + size + (size & 1);
-    }
-    return {};
-}
-
-}  // namespace
 
 // One short FLAC in the documents folder; MPRIS PlayPause plays it, and what reaches the output
 // is exactly its samples. A second start hands its file to the running program, which brings
@@ -73,8 +56,8 @@ TEST(Program, PlaysOverMprisAndTakesFilesFromASecondStart)
         started = runLoopUntil([&] { return QFileInfo::exists(QString::fromStdString(wav)); }, 1000);
     }
     ASSERT_TRUE(started) << "nothing was played";
-    ASSERT_TRUE(runLoopUntil([&] { return wavSamples(readFile(wav)).size() >= pcm.bytes.size(); }, 10000));
-    const std::string heard = wavSamples(readFile(wav));
+    ASSERT_TRUE(runLoopUntil([&] { return fixture::wavData(readFile(wav)).size() >= pcm.bytes.size(); }, 10000));
+    const std::string heard = fixture::wavData(readFile(wav));
     EXPECT_EQ(heard.size(), pcm.bytes.size());
     EXPECT_TRUE(heard == pcm.bytes) << "the samples differ";
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,26 @@ inline std::string counterPcm(int64_t first, int64_t frames)
         putLE(s, (uint64_t(n) >> 16) & 0xFFFF, 2);
     }
     return s;
+}
+
+// A WAV of the counter signal: `frames` frames at `rate`, counting from `first`.
+inline void writeCounter(const std::string &path, uint32_t rate, int64_t frames, int64_t first = 0)
+{
+    writeFile(path, wavBytes(16, 2, rate, counterPcm(first, frames)));
+}
+
+// `name`.wav in `dir`, the counter signal in `tracks` one-second tracks, and its cue sheet
+// `name`.cue.
+inline void writeCounterAlbum(const std::string &dir, const std::string &name, uint32_t rate, int tracks)
+{
+    writeCounter(dir + "/" + name + ".wav", rate, int64_t(rate) * tracks);
+    std::string sheet = "FILE \"" + name + ".wav\" WAVE\n";
+    for (int t = 0; t < tracks; t++) {
+        char line[64];
+        snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 00:%02d:00\n", t + 1, t);
+        sheet += line;
+    }
+    writeFile(dir + "/" + name + ".cue", sheet);
 }
 
 // A stretch of consecutive counter values.

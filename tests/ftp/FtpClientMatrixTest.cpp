@@ -2,9 +2,7 @@
 // takes. Upload a tree with non-ASCII names, list it, download with SHA-256 equality, rename,
 // delete, resume a download and an upload cut off after a byte count, and mirror twice (the
 // second run moves nothing). A step a client cannot take at all is named in the output.
-#include <netinet/in.h>
 #include <strings.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -308,19 +306,6 @@ std::map<std::string, std::string> tree(const std::string &dir)
 bool haveProgram(const char *name)
 {
     return system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-int freePort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &n);
-    close(fd);
-    return ntohs(a.sin_port);
 }
 
 std::string shellQuoted(const std::string &text)

@@ -1,8 +1,6 @@
 #include "FtpCutProxy.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,23 +21,6 @@ int withTimeout(int fd)
     timeval tv{10, 0};
     if (fd >= 0)
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-    return fd;
-}
-
-int listenLoopback(int *port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || listen(fd, 8) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr *>(&a), &n) != 0) {
-        if (fd >= 0)
-            close(fd);
-        return -1;
-    }
-    *port = ntohs(a.sin_port);
     return fd;
 }
 

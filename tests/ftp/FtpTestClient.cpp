@@ -49,6 +49,32 @@ int connectTcp(const std::string &host, int port, int receiveBuffer)
     return fd;
 }
 
+int listenLoopback(int *port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || listen(fd, 8) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr *>(&a), &n) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    *port = ntohs(a.sin_port);
+    return fd;
+}
+
+int freePort()
+{
+    int port = 0;
+    int fd = listenLoopback(&port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
 std::string readAll(int fd)
 {
     std::string out;

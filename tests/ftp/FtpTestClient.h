@@ -56,6 +56,10 @@ private:
 };
 
 int connectTcp(const std::string &host, int port, int receiveBuffer = 0);
+// A socket listening on a free loopback port, which goes to `port`; -1 on failure.
+int listenLoopback(int *port);
+// A loopback port that nobody listens on just now.
+int freePort();
 std::string readAll(int fd);
 bool writeAll(int fd, const std::string &bytes);
 // Number of open file descriptors of this process.

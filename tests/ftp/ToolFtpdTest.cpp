@@ -9,23 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "FtpTestClient.h"
 #include "TestSupport.h"
 #include "ftp/MyNetworkController.h"
 
 namespace {
-
-int freePort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &n);
-    close(fd);
-    return ntohs(a.sin_port);
-}
 
 std::string readLine(QProcess &p, int timeoutMs = 10000)
 {

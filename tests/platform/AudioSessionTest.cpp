@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 
 #include <pulse/def.h>
-
-#include <cstdlib>
 
 #include "TestSupport.h"
 #include "platform/AudioSession.h"
@@ -40,59 +36,16 @@ TEST(AudioSession, RouteNames)
     }
 }
 
-// A private sound server with two sinks, one headphone-like and one speaker-like.
-class SoundServer {
-public:
-    explicit SoundServer(const std::string &dir) : socket_(dir + "/native")
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", QString::fromStdString(dir));
-        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir));
-        process_.setProcessEnvironment(env);
-        process_.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-        process_.setStandardErrorFile(QProcess::nullDevice());
-        process_.start("pulseaudio",
-                       {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                        QString::fromStdString("--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket_),
-                        "--load=module-null-sink sink_name=phones sink_properties=device.form_factor=headphone",
-                        "--load=module-null-sink sink_name=box sink_properties=device.form_factor=speaker"});
-        setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
-    }
-    ~SoundServer()
-    {
-        stop();
-        unsetenv("PULSE_SERVER");
-    }
-    bool ready()
-    {
-        return runLoopUntil([&] { return QFileInfo::exists(QString::fromStdString(socket_)); }) &&
-               pactl({"info"});
-    }
-    bool pactl(const std::vector<std::string> &args)
-    {
-        std::vector<std::string> all = {"pactl"};
-        all.insert(all.end(), args.begin(), args.end());
-        return runProgram(all).exitCode == 0;
-    }
-    void stop()
-    {
-        process_.kill();
-        process_.waitForFinished();
-    }
-
-private:
-    std::string socket_;
-    QProcess process_;
-};
-
 TEST(AudioSession, FollowsTheDefaultSink)
 {
     if (QStandardPaths::findExecutable("pulseaudio").isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty())
         GTEST_SKIP() << "pulseaudio and pactl are needed";
+    // Two sinks, one headphone-like and one speaker-like.
     TempDir dir;
-    SoundServer server(dir.path());
-    ASSERT_TRUE(server.ready());
-    ASSERT_TRUE(server.pactl({"set-default-sink", "phones"}));
+    SoundServer server(dir, {"phones sink_properties=device.form_factor=headphone",
+                             "box sink_properties=device.form_factor=speaker"});
+    ASSERT_TRUE(server.pactlSucceeds({"info"}));
+    ASSERT_TRUE(server.pactlSucceeds({"set-default-sink", "phones"}));
 
     AudioSession session;
     QSignalSpy changes(&session, &AudioSession::routeChanged);
@@ -101,10 +54,10 @@ TEST(AudioSession, FollowsTheDefaultSink)
     EXPECT_TRUE(runLoopUntil([&] { return session.currentRouteName() == "Headphones"; }));
 
     // A volume change reaches the session as a sink change, but the route stays.
-    EXPECT_TRUE(server.pactl({"set-sink-volume", "phones", "50%"}));
-    EXPECT_TRUE(server.pactl({"set-default-sink", "box"}));
+    EXPECT_TRUE(server.pactlSucceeds({"set-sink-volume", "phones", "50%"}));
+    EXPECT_TRUE(server.pactlSucceeds({"set-default-sink", "box"}));
     EXPECT_TRUE(runLoopUntil([&] { return session.currentRouteName() == "Speaker"; }));
-    EXPECT_TRUE(server.pactl({"set-default-sink", "phones"}));
+    EXPECT_TRUE(server.pactlSucceeds({"set-default-sink", "phones"}));
     EXPECT_TRUE(runLoopUntil([&] { return session.currentRouteName() == "Headphones"; }));
     EXPECT_TRUE(runLoopUntil([&] { return changes.count() == 2; }));
 

@@ -2,11 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -44,38 +41,10 @@ testing::Environment *const gRunner = testing::AddGlobalTestEnvironment(new Help
 
 }  // namespace
 
-void dieWithParent(QProcess &process)
-{
-    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-}
-
 bool registerHelperRole(const char *name, HelperRole role)
 {
     roles()[name] = role;
     return true;
-}
-
-QString privateSessionBus()
-{
-    static bool tried = false;
-    static QString address;
-    if (tried)
-        return address;
-    tried = true;
-    QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-    if (daemon.isEmpty())
-        return address;
-    // Lives as long as the test program; held by a static so that the leak checker sees it kept.
-    static QProcess *process = new QProcess;
-    dieWithParent(*process);
-    process->start(daemon, {"--session", "--nofork", "--print-address=1"});
-    QDeadlineTimer deadline(20000);
-    while (!process->canReadLine() && process->waitForReadyRead(int(deadline.remainingTime()))) {
-    }
-    address = QString::fromUtf8(process->readLine()).trimmed();
-    if (!address.isEmpty())
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
-    return address;
 }
 
 std::unique_ptr<QProcess> startHelper(const char *role, const QStringList &args, const QProcessEnvironment &env,

@@ -1,5 +1,6 @@
-// Helper processes for the desktop-service tests: a private session bus, and this test program
-// run again as a small helper that plays one role (a running player, a second start, ...).
+// Helper processes for the desktop-service tests: this test program run again as a small helper
+// that plays one role (a running player, a second start, ...). The private session bus is in
+// TestSupport.h.
 #pragma once
 
 #include <QProcess>
@@ -9,10 +10,7 @@
 
 #include <memory>
 
-// Starts one dbus-daemon for this test program and points DBUS_SESSION_BUS_ADDRESS at it, so
-// nothing here reaches the user's own bus. Call before anything in the process uses the session
-// bus. Empty when dbus-daemon is not installed.
-QString privateSessionBus();
+#include "TestSupport.h"
 
 // A role is a function run in a helper process instead of the tests; its result is the exit
 // status. Register at static-initialisation time: `const bool r = registerHelperRole(...)`.
@@ -25,7 +23,5 @@ std::unique_ptr<QProcess> startHelper(const char *role, const QStringList &args,
 // Helpers say lines that start with "instance: "; this waits for one that goes on with `prefix`
 // and answers it without "instance: " (empty when none came).
 QString waitForHelperLine(QProcess &helper, const QString &prefix, int timeoutMs = 15000);
-// Makes a helper daemon (a bus, a sound server) end when the test program ends, even by a crash.
-void dieWithParent(QProcess &process);
 // Prints "instance: " + `text` and a line feed, at once.
 void helperSay(const QString &text);

@@ -4,7 +4,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QFileInfo>
 #include <QImage>
@@ -15,38 +14,13 @@
 #include <vector>
 
 #include "HelperProcess.h"
+#include "MprisClient.h"
 #include "TestSupport.h"
 #include "platform/RemoteControl.h"
 
 namespace {
 
-const QString kService = "org.mpris.MediaPlayer2.sonavel";
-const QString kPath = "/org/mpris/MediaPlayer2";
-const QString kPlayer = "org.mpris.MediaPlayer2.Player";
-const QString kProperties = "org.freedesktop.DBus.Properties";
-
-// A client on its own connection. The service answers on this thread's run loop, so every
-// call is made asynchronously and the loop runs until the reply is in.
-struct Client {
-    QDBusConnection bus;
-
-    QDBusMessage call(const QString &interface, const QString &method, const QVariantList &args = {})
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
-        message.setArguments(args);
-        QDBusPendingCall pending = bus.asyncCall(message);
-        runLoopUntil([&] { return pending.isFinished(); });
-        return pending.reply();
-    }
-    QVariant get(const QString &interface, const QString &name)
-    {
-        QDBusMessage reply = call(kProperties, "Get", {interface, name});
-        if (reply.type() != QDBusMessage::ReplyMessage)
-            return QVariant();
-        return reply.arguments().value(0).value<QDBusVariant>().variant();
-    }
-    QVariantMap metadata() { return qdbus_cast<QVariantMap>(get(kPlayer, "Metadata").value<QDBusArgument>()); }
-};
+using namespace mpris;
 
 // Runs a program (playerctl) while this thread's run loop keeps serving the bus.
 QString runWhileServing(const QStringList &args)

@@ -1,18 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
-
-#include <unistd.h>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "HelperProcess.h"
 #include "TestSupport.h"
 #include "platform/SystemVolume.h"
 
@@ -50,35 +45,13 @@ TEST(SystemVolume, WhichMixerAnOutputUses)
 // There is no sound card where the tests run; a private PulseAudio server with a null sink is
 // reached the way a desktop's sound server is, through ALSA's pulse plugin. ALSA's remap control
 // renames the server's "Master" to show the other element choices.
-class SoundServer {
-public:
-    explicit SoundServer(const TempDir &dir)
-    {
-        QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
-        pactl_ = QStandardPaths::findExecutable("pactl");
-        bool plugin = false;
-        for (const QFileInfo &lib : QDir("/usr/lib").entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
-            plugin = plugin || QFileInfo::exists(lib.filePath() + "/alsa-lib/libasound_module_ctl_pulse.so");
-        if (pulseaudio.isEmpty() || pactl_.isEmpty() || !plugin || !QFileInfo::exists("/usr/share/alsa/alsa.conf"))
-            return;
-
-        QString socket = QString::fromStdString(dir.file("pulse.socket"));
-        QDir().mkpath(QString::fromStdString(dir.file("run")));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", QString::fromStdString(dir.path()));
-        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.file("run")));
-        env.insert("PULSE_SERVER", "unix:" + socket);
-        server_.setProcessEnvironment(env);
-        dieWithParent(server_);
-        server_.start(pulseaudio, {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                                   "-L", "module-null-sink sink_name=out",
-                                   "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
-        server_.waitForStarted();
-        qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
-        for (int i = 0; i < 200 && server_.state() == QProcess::Running && !pactl({"info"}).contains("out"); i++)
-            usleep(100 * 1000);  // until it serves, at most 20 s
-
-        writeFile(dir.file("asound.conf"), R"(</usr/share/alsa/alsa.conf>
+TEST(SystemVolume, FollowsAndDrivesTheSoundServersVolume)
+{
+    TempDir dir;
+    SoundServer server(dir, {"out"});
+    if (!server.running() || !alsaPulsePluginInstalled() || !QFileInfo::exists("/usr/share/alsa/alsa.conf"))
+        GTEST_SKIP() << "pulseaudio, pactl or ALSA's pulse plugin is not installed";
+    writeFile(dir.file("asound.conf"), R"(</usr/share/alsa/alsa.conf>
 ctl.pcmonly { type remap child "pulse" remap {
     "name='Master Playback Volume'" "name='PCM Playback Volume'"
     "name='Master Playback Switch'" "name='PCM Playback Switch'" } }
@@ -86,35 +59,8 @@ ctl.neither { type remap child "pulse" remap {
     "name='Master Playback Volume'" "name='Headphone Playback Volume'"
     "name='Master Playback Switch'" "name='Headphone Playback Switch'" } }
 )");
-        qputenv("ALSA_CONFIG_PATH", QByteArray::fromStdString(dir.file("asound.conf")));
-    }
-    ~SoundServer()
-    {
-        qunsetenv("ALSA_CONFIG_PATH");
-        qunsetenv("PULSE_SERVER");
-        server_.kill();
-        server_.waitForFinished();
-    }
-    bool running() { return server_.state() == QProcess::Running; }
-    QString pactl(const QStringList &args)
-    {
-        QProcess p;
-        p.start(pactl_, args);
-        p.waitForFinished();
-        return QString::fromUtf8(p.readAllStandardOutput());
-    }
-
-private:
-    QString pactl_;
-    QProcess server_;
-};
-
-TEST(SystemVolume, FollowsAndDrivesTheSoundServersVolume)
-{
-    TempDir dir;
-    SoundServer server(dir);
-    if (!server.running())
-        GTEST_SKIP() << "pulseaudio, pactl or ALSA's pulse plugin is not installed";
+    qputenv("ALSA_CONFIG_PATH", QByteArray::fromStdString(dir.file("asound.conf")));
+    const auto unsetConfig = qScopeGuard([] { qunsetenv("ALSA_CONFIG_PATH"); });
 
     struct Row {
         const char *output;

@@ -1,25 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <sys/prctl.h>
-
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusPendingCall>
-#include <QDBusVariant>
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QUrl>
 
-#include <csignal>
 #include <cstdlib>
 
 #include "TestSupport.h"
 #include "metadata/PlayableItemFixtures.h"
+#include "platform/MprisClient.h"
 #include "platform/AudioQueue.h"
 #include "platform/Preferences.h"
 #include "platform/RemoteControl.h"
@@ -28,58 +20,9 @@
 
 namespace {
 
-const QString kService = "org.mpris.MediaPlayer2.sonavel";
-const QString kPath = "/org/mpris/MediaPlayer2";
-const QString kPlayer = "org.mpris.MediaPlayer2.Player";
-const QString kProperties = "org.freedesktop.DBus.Properties";
+using namespace mpris;
 
 QString q(const std::string &s) { return QString::fromStdString(s); }
-
-// A dbus-daemon of this test program's own, so nothing reaches the user's session; empty
-// when dbus-daemon is not installed.
-QString privateSessionBus()
-{
-    static QString address;
-    static bool tried = false;
-    if (tried)
-        return address;
-    tried = true;
-    QString daemon = QStandardPaths::findExecutable("dbus-daemon");
-    if (daemon.isEmpty())
-        return address;
-    auto *process = new QProcess;  // lives as long as the test program
-    process->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    process->start(daemon, {"--session", "--nofork", "--print-address=1"});
-    QDeadlineTimer deadline(20000);
-    while (!process->canReadLine() && process->waitForReadyRead(int(deadline.remainingTime()))) {
-    }
-    address = QString::fromUtf8(process->readLine()).trimmed();
-    if (!address.isEmpty())
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
-    return address;
-}
-
-// A client on a connection of its own; the service answers on this thread's run loop.
-struct Client {
-    QDBusConnection bus;
-
-    QDBusMessage call(const QString &interface, const QString &method, const QVariantList &args = {})
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
-        message.setArguments(args);
-        QDBusPendingCall pending = bus.asyncCall(message);
-        runLoopUntil([&] { return pending.isFinished(); });
-        return pending.reply();
-    }
-    QVariant get(const QString &name)
-    {
-        QDBusMessage reply = call(kProperties, "Get", {kPlayer, name});
-        return reply.arguments().value(0).value<QDBusVariant>().variant();
-    }
-    QString status() { return get("PlaybackStatus").toString(); }
-    QVariantMap metadata() { return qdbus_cast<QVariantMap>(get("Metadata").value<QDBusArgument>()); }
-    QString title() { return metadata().value("xesam:title").toString(); }
-};
 
 struct Library : PlayListLibrary {
     QList<PlayableItemPtr> items;

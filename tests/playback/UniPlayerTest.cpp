@@ -162,23 +162,12 @@ using playerfixtures::CounterRun;
 using playerfixtures::runsText;
 using Runs = std::vector<CounterRun>;
 
-// A WAV of the counter signal: `frames` frames at `rate`, counting from `first`.
-void writeCounter(const std::string &path, uint32_t rate, int64_t frames, int64_t first = 0)
-{
-    writeFile(path, playerfixtures::wavBytes(16, 2, rate, counterPcm(first, frames)));
-}
+using playerfixtures::writeCounter;
 
 // album.wav of the counter signal in one-second tracks, with its cue sheet; the album's tracks.
 QList<PlayableItemPtr> writeCounterAlbum(Session &s, uint32_t rate, int tracks)
 {
-    writeCounter(s.dir.file("album.wav"), rate, int64_t(rate) * tracks);
-    std::string sheet = "FILE \"album.wav\" WAVE\n";
-    for (int t = 0; t < tracks; t++) {
-        char line[64];
-        snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 00:%02d:00\n", t + 1, t);
-        sheet += line;
-    }
-    writeFile(s.dir.file("album.cue"), sheet);
+    playerfixtures::writeCounterAlbum(s.dir.path(), "album", rate, tracks);
     PlayableItemPtr album = s.item("album.wav");
     EXPECT_EQ(album->subItems().size(), tracks);
     return album->subItems();

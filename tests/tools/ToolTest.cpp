@@ -38,11 +38,7 @@ using playerfixtures::counterRuns;
 using playerfixtures::CounterRun;
 using playerfixtures::runsText;
 using Runs = std::vector<CounterRun>;
-
-void writeCounter(const std::string &path, uint32_t rate, int64_t frames, int64_t first = 0)
-{
-    writeFile(path, playerfixtures::wavBytes(16, 2, rate, counterPcm(first, frames)));
-}
+using playerfixtures::writeCounter;
 
 Runs renderedRuns(const std::string &path)
 {
@@ -57,14 +53,8 @@ TEST(SonavelTool, PlayReplaysWhatTheUserDoes)
     TempDir dir;
     writeCounter(dir.file("c.wav"), 8000, 3 * 8000);
     writeCounter(dir.file("d.wav"), 11025, 11025, 100000);
-    for (uint32_t rate : {8000u, 44100u}) {
-        const std::string name = "album" + std::to_string(rate);
-        writeCounter(dir.file(name + ".wav"), rate, 4 * int64_t(rate));
-        std::string sheet = "FILE \"" + name + ".wav\" WAVE\n";
-        for (int t = 0; t < 4; t++)
-            sheet += "  TRACK 0" + std::to_string(t + 1) + " AUDIO\n    INDEX 01 00:0" + std::to_string(t) + ":00\n";
-        writeFile(dir.file(name + ".cue"), sheet);
-    }
+    for (uint32_t rate : {8000u, 44100u})
+        playerfixtures::writeCounterAlbum(dir.path(), "album" + std::to_string(rate), rate, 4);
     const int64_t low = 8000, cd = 44100;
     struct Row {
         const char *name;
