@@ -360,6 +360,15 @@ int32_t flac_read(SVFile *file, void *buffer, int32_t bytes)
     }
 
     int32_t filled = ff->out_filled;
+    // libFLAC stops for good on an I/O error or a failed allocation: that is no end of the
+    // stream. The frames decoded before it go out first.
+    const FLAC__StreamDecoderState state = FLAC__stream_decoder_get_state(ff->decoder);
+    if (filled == 0 && ff->spill_pos == ff->spill_size &&
+        (state == FLAC__STREAM_DECODER_ABORTED || state == FLAC__STREAM_DECODER_MEMORY_ALLOCATION_ERROR)) {
+        ff->out = nullptr;
+        ff->out_capacity = 0;
+        return -1;
+    }
     ff->position += (uint32_t)filled / b;
     ff->out = nullptr;
     ff->out_capacity = 0;

@@ -37,7 +37,12 @@ int32_t pcm_read(SVFile *file, void *buffer, int32_t bytes)
         n = bytes;
     if (n <= 0)
         return 0;
-    return int32_t(fread(buffer, 1, size_t(n), pf->fp));
+    clearerr(pf->fp);
+    size_t got = fread(buffer, 1, size_t(n), pf->fp);
+    // An I/O error is no end: the bytes read before it go out first.
+    if (got == 0 && ferror(pf->fp))
+        return -1;
+    return int32_t(got);
 }
 
 void pcm_close(SVFile *file)

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "CodecFixtures.h"
 #include "PlayerFixtures.h"
+#include "RiffFixtures.h"
 #include "TestSupport.h"
 #include "engine/SVFile.h"
 #include "engine/SVPlayer.h"
@@ -624,6 +630,59 @@ TEST(SVPlayer, QueueFailureIsAnErrorThatOnlyANewFileRecovers)
     SVPlayFile(s.player, SVFileOpen(dir.file("ok.wav").c_str()));
     EXPECT_EQ(s.take(), (std::vector<int32_t>{SVEventPlaying, SVEventFileChanged}));
     ASSERT_TRUE(s.waitPlayedOut());
+}
+
+// Every later read of the file open at `path` fails, as on a disk that went away: its
+// descriptor now refers to a folder.
+void breakOpenFile(const std::string &path, const std::string &folder)
+{
+    char real[PATH_MAX];
+    ASSERT_NE(realpath(path.c_str(), real), nullptr);
+    const int broken = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(broken, 0);
+    int replaced = 0;
+    DIR *fds = opendir("/proc/self/fd");
+    ASSERT_NE(fds, nullptr);
+    while (dirent *e = readdir(fds)) {
+        char target[PATH_MAX];
+        const std::string link = std::string("/proc/self/fd/") + e->d_name;
+        const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, size_t(n)) == real && dup2(broken, atoi(e->d_name)) >= 0)
+            ++replaced;
+    }
+    closedir(fds);
+    close(broken);
+    EXPECT_EQ(replaced, 1);
+}
+
+TEST(SVPlayer, AReadThatFailsIsAnErrorNotAnEnd)
+{
+    for (Kind kind : {Wav, Flac}) {
+        SCOPED_TRACE(kind == Wav ? "WAV" : "FLAC");
+        TempDir dir;
+        std::string played;
+        const std::string path = makeFile(dir, {kind, 16, 2, 44100, 441000}, 0, &played);
+        const std::string out = dir.file("out.wav");
+        ScopedOutput output("wav-fast:" + out);
+        fixture::StderrCapture err;
+        {
+            Session s;
+            SVFile *f = SVFileOpen(path.c_str());
+            ASSERT_NE(f, nullptr);
+            breakOpenFile(path, dir.path());
+            SVPlayFile(s.player, f);
+            ASSERT_TRUE(runLoopUntil([&] { return SVGetStatus(s.player) == SVStatusError; }, 10000));
+            const std::vector<int32_t> events = s.take();
+            EXPECT_EQ(std::count(events.begin(), events.end(), SVEventError), 1);
+            EXPECT_EQ(std::count(events.begin(), events.end(), SVEventEnded), 0);
+        }
+        EXPECT_EQ(err.lines(), fixture::failed("SVPlayer", "read >= 0"));
+        // What was read before the failure is heard, and nothing after it.
+        WavOutput w = parseWav(readFile(out));
+        ASSERT_TRUE(w.ok);
+        EXPECT_LT(w.data.size(), played.size());
+        EXPECT_TRUE(played.compare(0, w.data.size(), w.data) == 0);
+    }
 }
 
 TEST(SVPlayer, UnknownOutputIsAnError)
